@@ -1,0 +1,61 @@
+// Snapshot core: records and free functions that know snapshot files, names,
+// listing and the main window's layout. No UI, no logging, no exceptions.
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+class QMainWindow;
+
+namespace kestrune {
+
+inline constexpr int maxNameLength = 80;          // UTF-16 code units
+inline constexpr qint64 maxFileSize = 2097152;    // bytes, read and write
+inline constexpr int snapshotLimit = 1000;        // entries listed at most
+inline constexpr const char pluginId[] = "obs-kestrune";
+inline constexpr const char obsVersion[] = "32.0.4";
+
+struct Snapshot {
+    QString name;
+    QByteArray state;    // QMainWindow::saveState(0)
+    QByteArray geometry; // QWidget::saveGeometry()
+    QList<QString> docks;
+
+    friend bool operator==(const Snapshot& a, const Snapshot& b) {
+        return a.name == b.name && a.state == b.state && a.geometry == b.geometry &&
+               a.docks == b.docks;
+    }
+    friend bool operator!=(const Snapshot& a, const Snapshot& b) { return !(a == b); }
+};
+
+enum class FileStatus : int { Ok = 0, OpenFailed = 1, Invalid = 2, TooLarge = 3, WriteError = 4 };
+
+enum class NameStatus : int { Valid = 0, Invalid = 1, Duplicate = 2 };
+
+struct SnapshotEntry {
+    QString file; // file name inside the folder, extension as on disk
+    QString name; // stored name, trimmed and NFC
+    QDateTime modified;
+};
+
+// Replaces the file at path with bytes through a temporary file. Unbuffered,
+// so a write the disk refuses shows as a short count and the old file stays.
+// On failure, errorString (when given) receives the reason.
+FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
+                               QString* errorString = nullptr);
+
+FileStatus write(const QString& path, const Snapshot& snapshot);
+FileStatus read(const QString& path, Snapshot& out);
+
+NameStatus checkName(const QString& dir, const QString& name, const QString& current);
+
+QList<SnapshotEntry> listSnapshots(const QString& dir, const QList<QString>& order, int& skipped,
+                                   int* overLimit);
+
+Snapshot capture(QMainWindow& window, const QString& name);
+bool restore(QMainWindow& window, const Snapshot& snapshot);
+QList<QString> missingDocks(const QMainWindow& window, const Snapshot& snapshot);
+
+} // namespace kestrune
