@@ -11,9 +11,9 @@ class QMainWindow;
 
 namespace kestrune {
 
-inline constexpr int maxNameLength = 80;          // UTF-16 code units
-inline constexpr qint64 maxFileSize = 2097152;    // bytes, read and write
-inline constexpr int snapshotLimit = 1000;        // entries listed at most
+inline constexpr int maxNameLength = 80;       // UTF-16 code units
+inline constexpr qint64 maxFileSize = 2097152; // bytes, read and write
+inline constexpr int snapshotLimit = 1000;     // entries listed at most
 inline constexpr const char pluginId[] = "obs-kestrune";
 inline constexpr const char obsVersion[] = "32.0.4";
 
@@ -57,5 +57,11 @@ QList<SnapshotEntry> listSnapshots(const QString& dir, const QList<QString>& ord
 Snapshot capture(QMainWindow& window, const QString& name);
 bool restore(QMainWindow& window, const Snapshot& snapshot);
 QList<QString> missingDocks(const QMainWindow& window, const Snapshot& snapshot);
+
+namespace detail {
+// read(); on Ok, modified (when given) receives the file's modification time,
+// taken from the open file so that the listing needs no second look-up.
+FileStatus readWithTime(const QString& path, Snapshot& out, QDateTime* modified);
+} // namespace detail
 
 } // namespace kestrune
