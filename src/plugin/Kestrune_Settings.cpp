@@ -1,8 +1,105 @@
+// settings.json: last snapshot, the user's order and every hotkey's bindings.
 #include "Kestrune.h"
 
-// PLACEHOLDER: replaced by the real implementation.
-QJsonArray saveBindings(obs_hotkey_id) { return {}; }
-void loadBindings(obs_hotkey_id, const QJsonArray&) {}
-void Kestrune::saveSettings() {}
-void Kestrune::moveSnapshotSettings(const QString&, const QString&) {}
-void Kestrune::removeSnapshotSettings(const QString&) {}
+#include <QFileInfo>
+#include <QJsonDocument>
+
+QJsonArray saveBindings(obs_hotkey_id id) {
+    obs_data_array_t* array = obs_hotkey_save(id);
+    if (!array)
+        return QJsonArray();
+    // The host only serialises whole data objects, so wrap the array in one.
+    obs_data_t* data = obs_data_create();
+    obs_data_set_array(data, "bindings", array);
+    obs_data_array_release(array);
+    const char* json = obs_data_get_json(data);
+    const QJsonArray bindings =
+        QJsonDocument::fromJson(QByteArray(json ? json : "")).object().value("bindings").toArray();
+    obs_data_release(data);
+    return bindings;
+}
+
+void loadBindings(obs_hotkey_id id, const QJsonArray& bindings) {
+    const QByteArray json =
+        QJsonDocument(QJsonObject{{"bindings", bindings}}).toJson(QJsonDocument::Compact);
+    obs_data_t* data = obs_data_create_from_json(json.constData());
+    if (!data)
+        return;
+    obs_data_array_t* array = obs_data_get_array(data, "bindings");
+    if (array)
+        obs_hotkey_load(id, array);
+    obs_data_array_release(array);
+    obs_data_release(data);
+}
+
+void Kestrune::saveSettings() {
+    if (!ensureDirectory())
+        return;
+
+    QJsonObject root;
+    root.insert("cycleHotkey", saveBindings(cycleHotkeyId));
+    root.insert("previousHotkey", saveBindings(previousHotkeyId));
+    root.insert("openHotkey", saveBindings(openHotkeyId));
+    QJsonObject snapshotHotkeys;
+    for (auto it = snapshotHotkeyIds.cbegin(); it != snapshotHotkeyIds.cend(); ++it)
+        snapshotHotkeys.insert(QFileInfo(it.key()).fileName(), saveBindings(it.value()));
+    root.insert("snapshotHotkeys", snapshotHotkeys);
+    root.insert("last", lastPath);
+    root.insert("snapshotOrder", QJsonArray::fromStringList(order));
+    settings = root;
+
+    QString reason;
+    const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    if (kestrune::writeFileAtomically(settingsPath, bytes, &reason) != kestrune::FileStatus::Ok)
+        blog(LOG_WARNING, "[obs-kestrune] Could not save settings: %s",
+             reason.toUtf8().constData());
+}
+
+void Kestrune::moveSnapshotSettings(const QString& oldPath, const QString& newPath) {
+    const QString oldFile = QFileInfo(oldPath).fileName();
+    const QString newFile = QFileInfo(newPath).fileName();
+
+    const auto moved = snapshotHotkeyIds.constFind(oldPath);
+    const bool hadHotkey = moved != snapshotHotkeyIds.cend();
+    const obs_hotkey_id id = hadHotkey ? moved.value() : OBS_INVALID_HOTKEY_ID;
+    if (hadHotkey)
+        snapshotHotkeyIds.remove(oldPath);
+    // A hotkey still held for the new path belongs to a file that vanished
+    // outside the plug-in. Left in place it would stay registered but untracked.
+    if (oldPath != newPath) {
+        const auto displaced = snapshotHotkeyIds.constFind(newPath);
+        if (displaced != snapshotHotkeyIds.cend()) {
+            obs_hotkey_unregister(displaced.value());
+            snapshotHotkeyIds.remove(newPath);
+        }
+    }
+    if (hadHotkey)
+        snapshotHotkeyIds.insert(newPath, id);
+
+    QJsonObject hotkeys = settings.value("snapshotHotkeys").toObject();
+    const QJsonValue bindings = hotkeys.take(oldFile);
+    hotkeys.remove(newFile);
+    if (!bindings.isUndefined())
+        hotkeys.insert(newFile, bindings);
+    settings.insert("snapshotHotkeys", hotkeys);
+
+    const qsizetype index = order.indexOf(oldFile);
+    if (index >= 0)
+        order[index] = newFile;
+    if (lastPath == oldPath)
+        lastPath = newPath;
+}
+
+void Kestrune::removeSnapshotSettings(const QString& path) {
+    const auto entry = snapshotHotkeyIds.constFind(path);
+    if (entry != snapshotHotkeyIds.cend()) {
+        obs_hotkey_unregister(entry.value());
+        snapshotHotkeyIds.remove(path);
+    }
+
+    const QString file = QFileInfo(path).fileName();
+    QJsonObject hotkeys = settings.value("snapshotHotkeys").toObject();
+    hotkeys.remove(file);
+    settings.insert("snapshotHotkeys", hotkeys);
+    order.removeAll(file);
+}

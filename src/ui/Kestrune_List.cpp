@@ -1,7 +1,150 @@
+// Turning the snapshots folder into the list, the user's order and the
+// per-snapshot hotkeys, with or without the dialog.
 #include "Kestrune.h"
 
-// PLACEHOLDER: replaced by the real implementation.
-void Kestrune::refresh(const QString&) {}
-QString Kestrune::selected() const { return {}; }
-void Kestrune::updateButtons() {}
-void Kestrune::rowsReordered() {}
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSet>
+
+#include <algorithm>
+
+namespace {
+
+// What the user was looking at before the rows were rebuilt.
+struct View {
+    bool keep = false;
+    int row = -1;
+    int scroll = 0;
+    QString topPath;
+    int topOffset = 0;
+};
+
+View rememberView(QListWidget* list, bool keep) {
+    View view;
+    if (!list)
+        return view;
+    view.keep = keep;
+    view.row = list->currentRow();
+    view.scroll = list->verticalScrollBar()->value();
+    if (QListWidgetItem* top = list->itemAt(1, 1)) {
+        view.topPath = top->data(Qt::UserRole).toString();
+        view.topOffset = list->visualItemRect(top).top();
+    }
+    return view;
+}
+
+void fillItem(QListWidgetItem* item, const kestrune::SnapshotEntry& entry, const QString& path) {
+    const QDateTime modified = entry.modified.toLocalTime();
+    item->setData(Qt::UserRole, path);
+    item->setData(Qt::UserRole + 1, modified.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    const QString when =
+        text("Modified").arg(modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    item->setToolTip(entry.name + QLatin1Char('\n') + when + QLatin1Char('\n') + path);
+}
+
+} // namespace
+
+void Kestrune::refresh(const QString& select) {
+    const QString target = select.isEmpty() ? selected() : select;
+    const View view = rememberView(list, select.isEmpty());
+    if (list)
+        list->clear();
+
+    int skipped = 0;
+    int overLimit = 0;
+    const QList<kestrune::SnapshotEntry> entries =
+        kestrune::listSnapshots(snapshotsDir, order, skipped, &overLimit);
+
+    order.clear();
+    QSet<QString> listed;
+    const QDir dir(snapshotsDir);
+    QListWidgetItem* top = nullptr;
+    bool madeCurrent = false;
+    for (const kestrune::SnapshotEntry& entry : entries) {
+        order.append(entry.file);
+        const QString path = dir.absoluteFilePath(entry.file);
+        listed.insert(path);
+        syncSnapshotHotkey(path, entry.name);
+        if (!list)
+            continue;
+        auto* item = new QListWidgetItem(entry.name, list);
+        fillItem(item, entry, path);
+        if (path == view.topPath)
+            top = item;
+        if (path == target) {
+            list->setCurrentItem(item);
+            madeCurrent = true;
+        }
+    }
+
+    // Files that vanished, were renamed outside the plug-in or fell past the
+    // limit lose their hotkeys here.
+    for (auto it = snapshotHotkeyIds.begin(); it != snapshotHotkeyIds.end();) {
+        if (listed.contains(it.key())) {
+            ++it;
+            continue;
+        }
+        obs_hotkey_unregister(it.value());
+        it = snapshotHotkeyIds.erase(it);
+    }
+
+    if (skipped != 0)
+        blog(LOG_WARNING, "[obs-kestrune] Skipped %d unreadable snapshot file(s)", skipped);
+    if (overLimit != 0)
+        blog(LOG_WARNING,
+             "[obs-kestrune] %d snapshot file(s) exceed the %d-snapshot limit; files remain on "
+             "disk",
+             overLimit, kestrune::snapshotLimit);
+
+    if (!list)
+        return;
+    if (!madeCurrent && list->count() > 0)
+        list->setCurrentRow(std::max(0, std::min(list->count() - 1, view.row)));
+    if (view.keep) {
+        list->doItemsLayout();
+        QScrollBar* bar = list->verticalScrollBar();
+        if (top) {
+            list->scrollToItem(top, QAbstractItemView::PositionAtTop);
+            if (list->verticalScrollMode() == QAbstractItemView::ScrollPerPixel)
+                bar->setValue(bar->value() - view.topOffset);
+        } else {
+            bar->setValue(view.scroll);
+        }
+    } else if (QListWidgetItem* current = list->currentItem()) {
+        list->scrollToItem(current, QAbstractItemView::EnsureVisible);
+    }
+    if (search && notFoundLabel) {
+        const QString query = search->text().trimmed().normalized(QString::NormalizationForm_C);
+        notFoundLabel->setVisible(!query.isEmpty() && !searchMatch(query));
+    }
+    updateButtons();
+}
+
+QString Kestrune::selected() const {
+    if (!list || !list->currentItem())
+        return QString();
+    return list->currentItem()->data(Qt::UserRole).toString();
+}
+
+void Kestrune::updateButtons() {
+    const bool enabled = !selected().isEmpty();
+    for (const QPointer<QPushButton>& button : std::as_const(selectionButtons)) {
+        if (button)
+            button->setEnabled(enabled);
+    }
+}
+
+void Kestrune::rowsReordered() {
+    // Without the rows there is no order to take; keep the one we have.
+    if (!list || shutDown)
+        return;
+    order.clear();
+    for (int row = 0; row < list->count(); ++row)
+        order.append(QFileInfo(list->item(row)->data(Qt::UserRole).toString()).fileName());
+    saveSettings();
+}
