@@ -1,5 +1,80 @@
 #include "SnapshotDelegate.h"
 
-// PLACEHOLDER: replaced by the real implementation.
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPalette>
+#include <QStyle>
+
+#include <algorithm>
+
 SnapshotDelegate::~SnapshotDelegate() = default;
-void SnapshotDelegate::paint(QPainter* p, const QStyleOptionViewItem& o, const QModelIndex& i) const { QStyledItemDelegate::paint(p, o, i); }
+
+void SnapshotDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
+    QStyleOptionViewItem opt = option;
+    initStyleOption(&opt, index);
+
+    const QFontMetrics fm(opt.font);
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : QApplication::style();
+
+    QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &opt, widget);
+    // Keep the last pixel columns of the viewport free when a scroll bar narrows it.
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(widget))
+        textRect.setRight(std::min(textRect.right(), view->viewport()->width() - 3));
+
+    const QString number = QStringLiteral("%1.").arg(index.row() + 1);
+    QFont boldFont = opt.font;
+    boldFont.setWeight(QFont::Bold);
+    const QFontMetrics boldFm(boldFont);
+    // As wide as the largest row number the list can hold, so names line up.
+    const int numberWidth = boldFm.horizontalAdvance(QStringLiteral("%1.").arg(1000));
+
+    const QString time = index.model() ? index.data(Qt::UserRole + 1).toString() : QString();
+    const int timeWidth =
+        std::max(0, std::min(fm.horizontalAdvance(time) + 2, textRect.width() / 2));
+    const int space = boldFm.horizontalAdvance(QLatin1Char(' '));
+    const int gap = time.isEmpty() ? 0 : 12;
+
+    const int nameLeft = textRect.left() + numberWidth + space;
+    const int nameRight = textRect.right() - gap - timeWidth;
+    const QRect nameRect(QPoint(nameLeft, textRect.top()), QPoint(nameRight, textRect.bottom()));
+    const int nameWidth = std::max(0, nameRight - nameLeft + 1);
+    const QString name = fm.elidedText(opt.text, Qt::ElideRight, nameWidth, 0);
+
+    // The style draws background, selection and focus; the text is ours.
+    opt.text.clear();
+    style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+
+    painter->save();
+    painter->setClipRect(textRect, Qt::IntersectClip);
+
+    const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                       : (opt.state & QStyle::State_Active) ? QPalette::Active
+                                                                            : QPalette::Inactive;
+    const bool isSelected = opt.state & QStyle::State_Selected;
+    const QColor dim =
+        opt.palette.brush(group, isSelected ? QPalette::HighlightedText : QPalette::PlaceholderText)
+            .color();
+
+    painter->setPen(dim);
+    painter->setFont(boldFont);
+    painter->drawText(QRect(QPoint(textRect.left(), textRect.top()),
+                            QPoint(textRect.left() + numberWidth - 1, textRect.bottom())),
+                      Qt::AlignRight | Qt::AlignVCenter, number);
+
+    painter->setFont(opt.font);
+    painter->setPen(
+        opt.palette.brush(group, isSelected ? QPalette::HighlightedText : QPalette::Text).color());
+    painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, name);
+
+    painter->setPen(dim);
+    painter->drawText(QRect(QPoint(textRect.right() - timeWidth + 1, textRect.top()),
+                            QPoint(textRect.right(), textRect.bottom())),
+                      Qt::AlignRight | Qt::AlignVCenter,
+                      fm.elidedText(time, Qt::ElideRight, timeWidth, 0));
+
+    painter->restore();
+}
