@@ -1,10 +1,172 @@
+// Save new, overwrite, rename and delete: the commands that change the
+// snapshots folder from the dialog, and the one place that writes into it.
 #include "Kestrune.h"
 
-// PLACEHOLDER: replaced by the real implementation.
-QString Kestrune::saveSnapshot(const kestrune::Snapshot&, const QString&) { return {}; }
-bool Kestrune::canAddSnapshot() { return false; }
-QString Kestrune::nameFor(const QString&, const QString&) { return {}; }
-void Kestrune::saveNew() {}
-void Kestrune::overwrite() {}
-void Kestrune::rename() {}
-void Kestrune::remove() {}
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
+
+namespace {
+
+const char* nameErrorKey(kestrune::NameStatus status) {
+    return status == kestrune::NameStatus::Duplicate ? "DuplicateName" : "InvalidName";
+}
+
+} // namespace
+
+bool Kestrune::canAddSnapshot() {
+    int skipped = 0;
+    if (kestrune::listSnapshots(snapshotsDir, order, skipped, nullptr).size() <
+        kestrune::snapshotLimit)
+        return true;
+    error("SnapshotLimit", QString());
+    return false;
+}
+
+QString Kestrune::nameFor(const QString& initial, const QString& current) {
+    QPointer<QInputDialog> prompt = new QInputDialog(dialog ? dialog.data() : nullptr);
+    const auto cleanup = qScopeGuard([&prompt] { delete prompt; });
+    prompt->setInputMode(QInputDialog::TextInput);
+    prompt->setWindowTitle(text("Title"));
+    prompt->setLabelText(text("NamePrompt"));
+    prompt->setTextValue(initial);
+    prompt->setOkButtonText(text("Save"));
+    prompt->setCancelButtonText(text("Cancel"));
+
+    for (;;) {
+        const int result = prompt->exec();
+        if (result != QDialog::Accepted || !prompt || shutDown || !mainWindow)
+            return QString();
+        const QString name = prompt->textValue().trimmed().normalized(QString::NormalizationForm_C);
+        const kestrune::NameStatus status = kestrune::checkName(snapshotsDir, name, current);
+        if (status == kestrune::NameStatus::Valid)
+            return name;
+        prompt->setTextValue(name);
+        error(nameErrorKey(status), QString());
+        // The box ran an event loop: the host may be closing by now.
+        if (!prompt || shutDown || !mainWindow)
+            return QString();
+    }
+}
+
+QString Kestrune::saveSnapshot(const kestrune::Snapshot& snapshot, const QString& oldPath) {
+    if (!ensureDirectory())
+        return QString();
+    const bool adding = oldPath.isEmpty() || !QFileInfo::exists(oldPath);
+    if (adding && !canAddSnapshot())
+        return QString();
+    const kestrune::NameStatus status = kestrune::checkName(snapshotsDir, snapshot.name, oldPath);
+    if (status != kestrune::NameStatus::Valid) {
+        error(nameErrorKey(status), QString());
+        return QString();
+    }
+
+    // Same form as the list's paths, so an unchanged name never looks like a move.
+    const QString path = QDir(snapshotsDir).absoluteFilePath(snapshot.name + ".json");
+    const bool moved = !oldPath.isEmpty() && oldPath != path;
+    if (moved && !QFile::rename(oldPath, path)) {
+        error("RenameFailed", oldPath);
+        return QString();
+    }
+
+    if (kestrune::write(path, snapshot) == kestrune::FileStatus::Ok) {
+        if (oldPath.isEmpty())
+            removeSnapshotSettings(path); // nothing left by an earlier file of this name
+        else if (moved)
+            moveSnapshotSettings(oldPath, path);
+        refresh(path);
+        return path;
+    }
+
+    error("WriteFailed", path);
+    if (moved && !QFile::rename(path, oldPath)) {
+        // The old content stays under the new name; settings and list follow it there.
+        error("RenameFailed", path);
+        moveSnapshotSettings(oldPath, path);
+        refresh(path);
+        saveSettings();
+    }
+    return QString();
+}
+
+void Kestrune::saveNew() {
+    if (shutDown || loading || !mainWindow)
+        return;
+    QScopedValueRollback<bool> guard(loading, true);
+    if (!canAddSnapshot())
+        return;
+    const QString name = nameFor(QString(), QString());
+    if (name.isEmpty() || !mainWindow)
+        return;
+    const QString path = saveSnapshot(kestrune::capture(*mainWindow, name), QString());
+    if (path.isEmpty())
+        return;
+    lastPath = path;
+    saveSettings();
+}
+
+void Kestrune::overwrite() {
+    if (shutDown || loading || !mainWindow)
+        return;
+    QScopedValueRollback<bool> guard(loading, true);
+    const QString path = selected();
+    if (path.isEmpty())
+        return;
+    kestrune::Snapshot stored;
+    if (kestrune::read(path, stored) != kestrune::FileStatus::Ok) {
+        error("ReadFailed", path);
+        return;
+    }
+    if (!confirm(text("ConfirmOverwrite").arg(stored.name), false) || !mainWindow)
+        return;
+    const QString written = saveSnapshot(kestrune::capture(*mainWindow, stored.name), path);
+    if (written.isEmpty())
+        return;
+    lastPath = written;
+    saveSettings();
+}
+
+void Kestrune::rename() {
+    if (shutDown || loading || !mainWindow)
+        return;
+    QScopedValueRollback<bool> guard(loading, true);
+    const QString path = selected();
+    if (path.isEmpty())
+        return;
+    kestrune::Snapshot snapshot;
+    if (kestrune::read(path, snapshot) != kestrune::FileStatus::Ok) {
+        error("ReadFailed", path);
+        return;
+    }
+    const QString name = nameFor(snapshot.name, path);
+    if (name.isEmpty())
+        return;
+    snapshot.name = name;
+    if (!saveSnapshot(snapshot, path).isEmpty())
+        saveSettings();
+}
+
+void Kestrune::remove() {
+    if (shutDown || loading || !mainWindow)
+        return;
+    QScopedValueRollback<bool> guard(loading, true);
+    const QString path = selected();
+    if (path.isEmpty() || !list || !list->currentItem())
+        return;
+    if (!confirm(text("ConfirmDelete").arg(list->currentItem()->text()), true))
+        return;
+    if (!QFile::remove(path)) {
+        error("DeleteFailed", path);
+        return;
+    }
+    removeSnapshotSettings(path);
+    if (lastPath == path)
+        lastPath.clear();
+    refresh(QString());
+    saveSettings();
+}
