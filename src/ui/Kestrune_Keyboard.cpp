@@ -7,7 +7,9 @@
 #include <QListWidget>
 
 bool Kestrune::eventFilter(QObject* watched, QEvent* event) {
-    if (!search || watched != search || event->type() != QEvent::KeyPress)
+    // Type first: the filter also sees the field's last events while it is
+    // being destroyed, when it is no longer a QLineEdit to compare with.
+    if (event->type() != QEvent::KeyPress || !search || watched != search)
         return QObject::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
