@@ -1,11 +1,18 @@
 #!/usr/bin/env bash
-# The test command: installs what is missing, configures, builds and runs
-# every test through ctest under a virtual X server.
+# The test command: installs what is missing, builds, runs a short fuzzing
+# smoke of every fuzz target, then every test through ctest under a virtual
+# X server (unit, plug-in host, robustness, locale and real-OBS end-to-end).
+# Extra arguments go to the last ctest, e.g. -LE e2e to leave real OBS out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default -j"$(nproc)"
+
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j"$(nproc)"
+ctest --preset fuzz -j"$(nproc)"
+
 xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" \
     ctest --preset default -j"$(nproc)" "$@"
