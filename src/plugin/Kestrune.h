@@ -86,13 +86,15 @@ public:
     void show();
     void focusSearch();
 
-    // List refresh, search, selection (src/ui/Kestrune_List.cpp)
+    // List refresh, selection, drag reordering (src/ui/Kestrune_List.cpp)
     void refresh(const QString& select);
-    QListWidgetItem* searchMatch(const QString& query) const;
     QString selected() const;
     void updateButtons();
-    void searchChanged();
     void rowsReordered();
+
+    // Search by name or row number (src/ui/Kestrune_Search.cpp)
+    QListWidgetItem* searchMatch(const QString& query) const;
+    void searchChanged();
 
     // Return and Enter in the search field (src/ui/Kestrune_Keyboard.cpp)
     bool eventFilter(QObject* watched, QEvent* event) override;
