@@ -100,6 +100,10 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // True when no command runs and the host is not shutting down.
+    bool idle() const;
+    // The selected snapshot's path and record; reports a failed read itself.
+    bool readSelected(QString& path, kestrune::Snapshot& snapshot);
     void becomeReady();
     void runHotkey(obs_hotkey_id id);
     void bindingsChanged(obs_hotkey_id id);

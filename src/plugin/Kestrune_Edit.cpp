@@ -19,6 +19,20 @@ const char* nameErrorKey(kestrune::NameStatus status) {
 
 } // namespace
 
+bool Kestrune::idle() const {
+    return !shutDown && !loading && mainWindow;
+}
+
+bool Kestrune::readSelected(QString& path, kestrune::Snapshot& snapshot) {
+    path = selected();
+    if (path.isEmpty())
+        return false;
+    if (kestrune::read(path, snapshot) == kestrune::FileStatus::Ok)
+        return true;
+    error("ReadFailed", path);
+    return false;
+}
+
 bool Kestrune::canAddSnapshot() {
     int skipped = 0;
     if (kestrune::listSnapshots(snapshotsDir, order, skipped, nullptr).size() <
@@ -95,7 +109,7 @@ QString Kestrune::saveSnapshot(const kestrune::Snapshot& snapshot, const QString
 }
 
 void Kestrune::saveNew() {
-    if (shutDown || loading || !mainWindow)
+    if (!idle())
         return;
     QScopedValueRollback<bool> guard(loading, true);
     if (!canAddSnapshot())
@@ -111,17 +125,13 @@ void Kestrune::saveNew() {
 }
 
 void Kestrune::overwrite() {
-    if (shutDown || loading || !mainWindow)
+    if (!idle())
         return;
     QScopedValueRollback<bool> guard(loading, true);
-    const QString path = selected();
-    if (path.isEmpty())
-        return;
+    QString path;
     kestrune::Snapshot stored;
-    if (kestrune::read(path, stored) != kestrune::FileStatus::Ok) {
-        error("ReadFailed", path);
+    if (!readSelected(path, stored))
         return;
-    }
     if (!confirm(text("ConfirmOverwrite").arg(stored.name), false) || !mainWindow)
         return;
     const QString written = saveSnapshot(kestrune::capture(*mainWindow, stored.name), path);
@@ -132,17 +142,13 @@ void Kestrune::overwrite() {
 }
 
 void Kestrune::rename() {
-    if (shutDown || loading || !mainWindow)
+    if (!idle())
         return;
     QScopedValueRollback<bool> guard(loading, true);
-    const QString path = selected();
-    if (path.isEmpty())
-        return;
+    QString path;
     kestrune::Snapshot snapshot;
-    if (kestrune::read(path, snapshot) != kestrune::FileStatus::Ok) {
-        error("ReadFailed", path);
+    if (!readSelected(path, snapshot))
         return;
-    }
     const QString name = nameFor(snapshot.name, path);
     if (name.isEmpty())
         return;
@@ -152,7 +158,7 @@ void Kestrune::rename() {
 }
 
 void Kestrune::remove() {
-    if (shutDown || loading || !mainWindow)
+    if (!idle())
         return;
     QScopedValueRollback<bool> guard(loading, true);
     const QString path = selected();

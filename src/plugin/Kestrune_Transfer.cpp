@@ -34,7 +34,7 @@ void Kestrune::write(const QString& path, const kestrune::Snapshot& snapshot) {
 }
 
 void Kestrune::importSnapshot() {
-    if (shutDown || loading || !mainWindow)
+    if (!idle())
         return;
     QScopedValueRollback<bool> guard(loading, true);
     if (!canAddSnapshot())
@@ -53,17 +53,13 @@ void Kestrune::importSnapshot() {
 }
 
 void Kestrune::exportSnapshot() {
-    if (shutDown || loading || !mainWindow)
+    if (!idle())
         return;
     QScopedValueRollback<bool> guard(loading, true);
-    const QString path = selected();
-    if (path.isEmpty())
-        return;
+    QString path;
     kestrune::Snapshot snapshot;
-    if (kestrune::read(path, snapshot) != kestrune::FileStatus::Ok) {
-        error("ReadFailed", path);
+    if (!readSelected(path, snapshot))
         return;
-    }
     const QString target = filePath(QFileDialog::AcceptSave, snapshot.name + ".json");
     if (target.isEmpty())
         return;
