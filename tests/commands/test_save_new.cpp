@@ -1,181 +1,110 @@
 // Save new: the limit, the name prompt and where the new file ends up.
 #include "CommandTest.h"
 
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QMainWindow>
-#include <QtTest>
 
-using namespace cmdtest;
-using testhost::Host;
-using testhost::Modals;
-
-class SaveNewTest : public QObject {
+class SaveNewTest : public CommandTest {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { Host::get().start(); }
-    void cleanupTestCase() { Host::get().stop(); }
-    void init() { Host::get().reset(); }
-    void cleanup() {
-        QCOMPARE(Modals::get().unexpected(), 0);
-        QCOMPARE(Modals::get().pending(), 0);
-    }
-
-    void savesTheWindowUnderTheTrimmedName() {
+    // The file of that name was deleted outside the plug-in: the new one
+    // inherits neither its bindings nor its place in the order.
+    void savesTheWindowUnderTheTrimmedNameStartingClean() {
+        host().reset(false);
+        for (const char* name : {"Layout A", "M", "Z"})
+            QVERIFY(seed(QString(name) + ".json", sample(name)));
+        QVERIFY(writeBytes(host().settingsPath(), R"({"snapshotOrder": ["Z.json", "Layout A.json",
+            "M.json"], "snapshotHotkeys": {"Layout A.json": [{"key": "OBS_KEY_F6"}]}})"));
+        host().restart();
         QVERIFY(openDialog());
-        Modals::get().expect(Modals::type(QStringLiteral("  Layout A  ")));
-        click("SaveNew");
+        QCOMPARE(support::boundKeys(hotkey("Layout A.json")), QStringList{"OBS_KEY_F6"});
+        const QString path = pathOf("Layout A.json");
+        QVERIFY(QFile::remove(path));
 
-        const testhost::SeenModal prompt = Modals::get().seen().value(0);
-        QCOMPARE(prompt.type, QStringLiteral("QInputDialog"));
-        QCOMPARE(prompt.title, textOf("Title"));
-        QCOMPARE(prompt.text, textOf("NamePrompt"));
-        QCOMPARE(prompt.value, QString());
-        QCOMPARE(prompt.buttons, QStringList({textOf("Save"), textOf("Cancel")}));
-        QVERIFY(prompt.parentIsDialog);
-
-        const QString path = pathOf(QStringLiteral("Layout A.json"));
-        QCOMPARE(folder().keys(), QStringList{QStringLiteral("Layout A.json")});
-        // The stored text itself, not what read() makes of it.
-        QCOMPARE(QJsonDocument::fromJson(bytes(path))["name"].toString(),
-                 QStringLiteral("Layout A"));
-        kestrune::Snapshot saved;
-        QCOMPARE(kestrune::read(path, saved), kestrune::FileStatus::Ok);
-        QCOMPARE(saved, kestrune::capture(*Host::get().window(), QStringLiteral("Layout A")));
-        QCOMPARE(currentPath(), path);
-        QCOMPARE(lastInSettings(), path);
-        QVERIFY(Host::get().hotkey(hotkeyName(QStringLiteral("Layout A.json"))) !=
-                OBS_INVALID_HOTKEY_ID);
-    }
-
-    void promptComesBackWithTheNameUntilItIsUsable() {
-        const QString cafe = QString::fromUtf8("Caf\u00e9");
-        QVERIFY(seed(cafe + QStringLiteral(".json"), sample(cafe)));
-        QVERIFY(openDialog());
-        const auto before = folder();
-
-        // Same name by letter case and composition (E + combining acute).
-        Modals::get().expect(Modals::type(QString::fromUtf8(" \tCAFE\u0301  ")));
-        Modals::get().expect(acknowledge());
-        Modals::get().expect(Modals::type(QStringLiteral("bad/name")));
-        Modals::get().expect(acknowledge());
         Modals::get().expect(Modals::reject());
         click("SaveNew");
+        QCOMPARE(folder().size(), 2);
+        Modals::get().expect(Modals::type("  Layout A  "));
+        click("SaveNew");
 
-        QCOMPARE(seen(), QStringList({
-                             QStringLiteral("QInputDialog: ") + textOf("NamePrompt"),
-                             QStringLiteral("QMessageBox: ") + message("DuplicateName"),
-                             QStringLiteral("QInputDialog: ") + textOf("NamePrompt"),
-                             QStringLiteral("QMessageBox: ") + message("InvalidName"),
-                             QStringLiteral("QInputDialog: ") + textOf("NamePrompt"),
-                         }));
+        const QString prompt = "QInputDialog: " + moduleText("NamePrompt");
+        QCOMPARE(seen(), QStringList({prompt, prompt}));
+        const testhost::SeenModal shown = Modals::get().seen().value(1);
+        QCOMPARE(shown.title, moduleText("Title"));
+        QCOMPARE(shown.buttons, QStringList({moduleText("Save"), moduleText("Cancel")}));
+        QVERIFY(shown.parentIsDialog);
+        QCOMPARE(folder().keys(), QStringList({"Layout A.json", "M.json", "Z.json"}));
+        // The stored text itself: reading it back would trim it anyway.
+        QCOMPARE(QJsonDocument::fromJson(readBytes(path))["name"].toString(), QString("Layout A"));
+        QCOMPARE(readBack(path), live("Layout A"));
+        QCOMPARE(current(), path);
+        QCOMPARE(last(), path);
+        QVERIFY(hotkey("Layout A.json") != OBS_INVALID_HOTKEY_ID);
+        QCOMPARE(support::boundKeys(hotkey("Layout A.json")), QStringList());
+        QCOMPARE(support::settings()["snapshotOrder"].toArray(),
+                 QJsonArray({"Z.json", "M.json", "Layout A.json"}));
+        QCOMPARE(hotkeysInSettings()["Layout A.json"].toArray(), QJsonArray());
+    }
+
+    // A duplicate by letter case and composition, an unusable name, then a
+    // folder that refuses the file; a hotkey pressed inside the prompt is dropped.
+    void promptComesBackUntilTheNameIsUsableAndRefusalsLeaveNothing() {
+        const QString cafe = QString::fromUtf8("Caf\u00e9");
+        QVERIFY(seed(cafe + ".json", live(cafe)));
+        QVERIFY(openDialog());
+        host().bind(hotkey(cafe + ".json"), {"OBS_KEY_F9"});
+        Host::wait(300); // let the debounced settings write land first
+        const auto before = folder();
+        const QByteArray settings = readBytes(host().settingsPath());
+
+        Modals::get().expect(Modals::inspect([](QWidget*) { host().press(OBS_KEY_F9); },
+                                             Modals::type(QString::fromUtf8(" \tCAFE\u0301  "))));
+        Modals::get().expect(Modals::pressDefault());
+        Modals::get().expect(Modals::type("bad/name"));
+        Modals::get().expect(Modals::pressDefault());
+        Modals::get().expect(Modals::type("Blocked"));
+        Modals::get().expect(Modals::pressDefault());
+        {
+            FrozenFolder frozen{host().snapshotsDir()};
+            QVERIFY(frozen.ok);
+            click("SaveNew");
+            Host::wait(300);
+        }
+        const QString prompt = "QInputDialog: " + moduleText("NamePrompt");
+        QCOMPARE(seen(), QStringList({prompt, box("DuplicateName"), prompt, box("InvalidName"),
+                                      prompt, box("WriteFailed", pathOf("Blocked.json"))}));
         QCOMPARE(Modals::get().seen()[2].value, QString::fromUtf8("CAF\u00c9"));
-        QCOMPARE(Modals::get().seen()[4].value, QStringLiteral("bad/name"));
-        QCOMPARE(Host::get().logMatching(QStringLiteral("[obs-kestrune] DuplicateName: ")).size(),
-                 1);
+        QCOMPARE(Modals::get().seen()[4].value, QString("bad/name"));
+        QCOMPARE(host().logMatching("[obs-kestrune] DuplicateName: ").size(), 1);
         QCOMPARE(folder(), before);
-        QCOMPARE(lastInSettings(), QString());
-    }
+        QCOMPARE(readBytes(host().settingsPath()), settings);
 
-    void readOnlyFolderReportsWriteFailedAndLeavesNoFile() {
-        QVERIFY(openDialog());
-        Host::wait(300); // let any debounced settings write land first
-        const QByteArray settingsBefore = bytes(Host::get().settingsPath());
-        FrozenFolder frozen(Host::get().snapshotsDir());
-        QVERIFY2(frozen.ok(), "cannot make the folder immutable here");
-        Modals::get().expect(Modals::type(QStringLiteral("Blocked")));
-        Modals::get().expect(acknowledge());
-        click("SaveNew");
-        frozen.thaw();
-
-        QCOMPARE(seen().value(1),
-                 QStringLiteral("QMessageBox: ") +
-                     message("WriteFailed", pathOf(QStringLiteral("Blocked.json"))));
-        QVERIFY(folder().isEmpty());
-        QCOMPARE(bytes(Host::get().settingsPath()), settingsBefore);
-        QCOMPARE(rowNames(), QStringList());
-    }
-
-    void newFileUnderADeletedFilesNameStartsClean() {
-        for (const char* name : {"A", "M", "Z"})
-            QVERIFY(seed(QString::fromLatin1(name) + QStringLiteral(".json"),
-                         sample(QString::fromLatin1(name))));
-        Host::get().moduleUnload();
-        const QByteArray settings = R"({"snapshotOrder": ["Z.json", "A.json", "M.json"],
-            "snapshotHotkeys": {"A.json": [{"key": "OBS_KEY_F6"}]}})";
-        QVERIFY(writeBytes(Host::get().settingsPath(), settings));
-        QVERIFY(Host::get().moduleLoad());
-        Host::get().finishLoading();
-        QVERIFY(openDialog());
-        QCOMPARE(rowNames(), QStringList({"Z", "A", "M"}));
-        QCOMPARE(boundKeys(Host::get().hotkey(hotkeyName(QStringLiteral("A.json")))),
-                 QStringList{QStringLiteral("OBS_KEY_F6")});
-
-        QVERIFY(QFile::remove(pathOf(QStringLiteral("A.json")))); // behind the plug-in's back
-        Modals::get().expect(Modals::type(QStringLiteral("A")));
-        click("SaveNew");
-
-        QCOMPARE(rowNames(), QStringList({"Z", "M", "A"}));
-        const obs_hotkey_id id = Host::get().hotkey(hotkeyName(QStringLiteral("A.json")));
-        QVERIFY(id != OBS_INVALID_HOTKEY_ID);
-        QCOMPARE(boundKeys(id), QStringList());
-        const QJsonObject written = settingsFile();
-        QCOMPARE(written["snapshotOrder"].toArray(), QJsonArray({"Z.json", "M.json", "A.json"}));
-        QCOMPARE(written["snapshotHotkeys"].toObject()["A.json"].toArray(), QJsonArray());
+        host().press(OBS_KEY_F9); // outside a command the same press loads
+        Host::wait(300);
+        QCOMPARE(last(), pathOf(cafe + ".json"));
     }
 
     void limitIsCheckedBeforeAnyPromptOrChooser() {
-        QVERIFY(QDir().mkpath(Host::get().snapshotsDir()));
         for (int i = 0; i < kestrune::snapshotLimit; ++i) {
-            const QString name = QStringLiteral("S%1").arg(i, 4, 10, QLatin1Char('0'));
-            QVERIFY(seed(name + QStringLiteral(".json"), sample(name)));
+            const QString name = QString("S%1").arg(i, 4, 10, QChar('0'));
+            QVERIFY(seed(name + ".json", sample(name)));
         }
         QVERIFY(openDialog());
-
-        Modals::get().expect(acknowledge());
+        Modals::get().expect(Modals::pressDefault());
         click("SaveNew");
-        Modals::get().expect(acknowledge());
+        Modals::get().expect(Modals::pressDefault());
         click("Import");
-        const QString limit = QStringLiteral("QMessageBox: ") + message("SnapshotLimit");
-        QCOMPARE(seen(), QStringList({limit, limit}));
+        QCOMPARE(seen(), QStringList({box("SnapshotLimit"), box("SnapshotLimit")}));
         QCOMPARE(folder().size(), kestrune::snapshotLimit);
 
         // Replacing a file adds nothing, so rename still works at the limit.
         Modals::get().clear();
-        QVERIFY(select(pathOf(QStringLiteral("S0000.json"))));
-        Modals::get().expect(Modals::type(QStringLiteral("Renamed")));
+        QVERIFY(select("S0000.json"));
+        Modals::get().expect(Modals::type("Renamed"));
         click("Rename");
         QCOMPARE(seen().size(), 1);
-        QVERIFY(QFile::exists(pathOf(QStringLiteral("Renamed.json"))));
-        QVERIFY(!QFile::exists(pathOf(QStringLiteral("S0000.json"))));
-    }
-
-    void hotkeyPressInsideThePromptIsDropped() {
-        const QString loadable = QStringLiteral("Loadable");
-        QVERIFY(seed(loadable + QStringLiteral(".json"),
-                     kestrune::capture(*Host::get().window(), loadable)));
-        QVERIFY(openDialog());
-        const obs_hotkey_id id = Host::get().hotkey(hotkeyName(QStringLiteral("Loadable.json")));
-        Host::get().bind(id, {QStringLiteral("OBS_KEY_F9")});
-        Host::wait(300);
-
-        Modals::get().expect(Modals::inspect(
-            [](QWidget*) {
-                Host::get().press(OBS_KEY_F9);
-                Host::wait(300);
-            },
-            Modals::reject()));
-        click("SaveNew");
-        Host::wait(300);
-        QCOMPARE(lastInSettings(), QString());
-
-        // The same press outside a command does load.
-        Host::get().press(OBS_KEY_F9);
-        Host::wait(300);
-        QCOMPARE(lastInSettings(), pathOf(QStringLiteral("Loadable.json")));
+        QCOMPARE(folder().firstKey(), QString("Renamed.json"));
+        QCOMPARE(folder().size(), kestrune::snapshotLimit);
     }
 };
 
