@@ -1,5 +1,4 @@
-// Small helpers shared by the plug-in tests in the test host: snapshot files
-// made from the live window, the settings file, locale texts and dock marks.
+// Helpers shared by the plug-in tests: marked snapshots, files and texts.
 #pragma once
 
 #include "TestHost.h"
@@ -12,9 +11,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMainWindow>
-#include <QStringList>
-
-#include <sys/stat.h>
 
 namespace support {
 
@@ -33,29 +29,23 @@ inline QString snapshotPath(const QString& file) {
 }
 
 inline void showAllDocks() {
-    for (const QString& name : testhost::dockNames()) {
-        if (QDockWidget* dock = host().dock(name))
-            dock->show();
-    }
+    for (const QString& name : testhost::dockNames())
+        host().dock(name)->show();
 }
 
-// The one dock a snapshot written by saveMarked() hides; empty when all show.
+// The one dock a snapshot of saveMarked() hides; empty when all show.
 inline QString hiddenDock() {
-    for (const QString& name : testhost::dockNames()) {
-        if (QDockWidget* dock = host().dock(name); dock && dock->isHidden())
+    for (const QString& name : testhost::dockNames())
+        if (host().dock(name)->isHidden())
             return name;
-    }
     return QString();
 }
 
-// Writes a snapshot of the window with one dock hidden, so that a later load
-// can be recognised by which dock is hidden. The window is left with all docks.
+// A snapshot with one dock hidden, so that its load can be recognised.
 inline QString saveMarked(const QString& file, const QString& name, const QString& hide,
                           const QStringList& extraDocks = {}) {
     QDir().mkpath(host().snapshotsDir());
-    showAllDocks();
-    if (QDockWidget* dock = host().dock(hide))
-        dock->hide();
+    host().dock(hide)->hide();
     kestrune::Snapshot snapshot = kestrune::capture(*host().window(), name);
     snapshot.docks += extraDocks;
     showAllDocks();
@@ -73,30 +63,11 @@ inline QByteArray readBytes(const QString& path) {
 inline bool writeBytes(const QString& path, const QByteArray& bytes) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 inline QJsonObject settings() {
     return QJsonDocument::fromJson(readBytes(host().settingsPath())).object();
-}
-
-// Identity of the settings file on disk; every atomic write gives a new inode.
-inline quint64 settingsInode() {
-    struct stat info {};
-    if (stat(QFile::encodeName(host().settingsPath()).constData(), &info) != 0)
-        return 0;
-    return info.st_ino;
-}
-
-// Waits up to ms for the settings file to appear.
-inline bool waitForSettings(int ms) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (QFile::exists(host().settingsPath()))
-            return true;
-        testhost::Host::wait(20);
-    }
-    return QFile::exists(host().settingsPath());
 }
 
 // Key names bound to a hotkey, as the host saves them.
@@ -109,18 +80,8 @@ inline QStringList boundKeys(obs_hotkey_id id) {
         obs_data_release(item);
     }
     obs_data_array_release(array);
+    keys.sort();
     return keys;
 }
-
-// Puts the flag back even when a check fails half-way.
-struct Immutable {
-    QString path;
-    bool set = false;
-    explicit Immutable(const QString& dir) : path(dir) { set = chattr("+i"); }
-    ~Immutable() { chattr("-i"); }
-    bool chattr(const char* flag) const {
-        return system(qPrintable(QStringLiteral("chattr %1 '%2'").arg(flag, path))) == 0;
-    }
-};
 
 } // namespace support

@@ -7,25 +7,7 @@
 #include <QtTest>
 
 using support::host;
-using testhost::Host;
 using testhost::Modals;
-
-namespace {
-
-// A listed snapshot with its hotkey on F6.
-QString listedSnapshot(const QString& file) {
-    const QString path = support::saveMarked(file, "Spoiled", "statsDock");
-    host().finishLoading();
-    host().bind(host().hotkey("obs-kestrune.load." + file), {"OBS_KEY_F6"});
-    return path;
-}
-
-// Spoiled behind the plug-in's back, after the last refresh listed it.
-void spoil(const QString& path) {
-    QVERIFY(support::writeBytes(path, "{\"format\": 1, \"name\": \"<b>x</b>\"}"));
-}
-
-} // namespace
 
 class TestFeedback : public QObject {
     Q_OBJECT
@@ -34,10 +16,17 @@ private slots:
     void initTestCase() { host().start(); }
     void cleanupTestCase() { host().stop(); }
 
-    void oneLogLineAndOnePlainWarningPerFailure() {
+    void oneLogLineAndOnePlainWarningPerFailureUntilTeardown() {
         host().reset(false);
-        const QString path = listedSnapshot("x<i>&amp;.json");
-        spoil(path);
+        support::saveMarked("gone.json", "Gone", "mixerDock", {"ghostDock"});
+        const QString path = support::saveMarked("x<i>&amp;.json", "Spoiled", "statsDock");
+        host().finishLoading();
+        host().bind(host().hotkey("obs-kestrune.load.x<i>&amp;.json"), {"OBS_KEY_F6"});
+        host().bind(host().hotkey("obs-kestrune.load.gone.json"), {"OBS_KEY_F7"});
+        // Spoiled behind the plug-in's back, after the last refresh listed it.
+        const QByteArray good = support::readBytes(path);
+        const QByteArray spoiled = R"({"format": 1, "name": "<b>x</b>"})";
+        QVERIFY(support::writeBytes(path, spoiled));
         Modals::get().expect(Modals::click("OK"));
         host().press(OBS_KEY_F6);
 
@@ -52,56 +41,36 @@ private slots:
         QCOMPARE(box.buttons, QStringList{"OK"});
         QCOMPARE(box.parentType, QStringLiteral("QMainWindow"));
         QCOMPARE(support::hiddenDock(), QString());
-    }
 
-    void boxesBelongToTheDialogOnceItExists() {
-        host().reset(false);
-        support::saveMarked("gone.json", "Gone", "mixerDock", {"ghostDock"});
-        const QString spoiled = listedSnapshot("spoiled.json");
-        host().bind(host().hotkey("obs-kestrune.load.gone.json"), {"OBS_KEY_F7"});
+        // Once the dialog exists, even hidden, boxes belong to it.
+        QVERIFY(support::writeBytes(path, good));
         host().toolsActions().first()->trigger();
-        host().window()->findChild<QListWidget*>()->window()->hide();
-        spoil(spoiled);
-
+        auto* list = host().window()->findChild<QListWidget*>();
+        list->window()->hide();
+        QVERIFY(support::writeBytes(path, spoiled));
         Modals::get().expect(Modals::click("OK"));
         Modals::get().expect(Modals::pressDefault());
         host().press(OBS_KEY_F6);
         host().press(OBS_KEY_F7);
-        QCOMPARE(Modals::get().seen().size(), 2);
-        QVERIFY(Modals::get().seen().at(0).parentIsDialog);
+        QCOMPARE(Modals::get().seen().size(), 3);
         QVERIFY(Modals::get().seen().at(1).parentIsDialog);
+        QVERIFY(Modals::get().seen().at(2).parentIsDialog);
         QCOMPARE(support::hiddenDock(), QString());
-    }
 
-    void afterTeardownOnlyTheLogLine() {
-        host().reset(true);
-        // A file where the snapshots folder should be.
+        // Open folder stops at a folder that cannot be made; after teardown only the log line.
         QVERIFY(QDir(host().snapshotsDir()).removeRecursively());
         QVERIFY(support::writeBytes(host().snapshotsDir(), "in the way"));
-        host().exitEvent();
-        QCOMPARE(host().log().filter("DirectoryFailed"),
-                 QStringList{"[obs-kestrune] DirectoryFailed: "});
-        QCOMPARE(Modals::get().seen().size(), 0);
-    }
-
-    void openFolderStopsWhenTheFolderCannotBeMade() {
-        host().reset(true);
-        host().toolsActions().first()->trigger();
-        auto* list = host().window()->findChild<QListWidget*>();
-        QVERIFY(list);
-        QVERIFY(QDir(host().snapshotsDir()).removeRecursively());
-        QVERIFY(support::writeBytes(host().snapshotsDir(), "in the way"));
-
-        QAction* openFolder = nullptr;
+        Modals::get().expect(Modals::click("OK"));
         for (QAction* action : list->actions())
             if (action->text() == support::moduleText("OpenFolder"))
-                openFolder = action;
-        QVERIFY(openFolder);
-        Modals::get().expect(Modals::click("OK"));
-        openFolder->trigger();
-        QCOMPARE(Modals::get().seen().size(), 1);
-        QCOMPARE(Modals::get().seen().first().text, support::moduleText("DirectoryFailed"));
+                action->trigger();
+        QCOMPARE(Modals::get().seen().size(), 4);
+        QCOMPARE(Modals::get().seen().last().text, support::moduleText("DirectoryFailed"));
         QVERIFY(host().logMatching("OpenFolderFailed").isEmpty());
+        host().exitEvent();
+        QCOMPARE(host().log().filter("DirectoryFailed"),
+                 QStringList(2, "[obs-kestrune] DirectoryFailed: "));
+        QCOMPARE(Modals::get().seen().size(), 4);
     }
 };
 

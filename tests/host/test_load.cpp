@@ -1,9 +1,6 @@
 // Loading snapshots into the host window, and cycling through them.
 #include "PluginSupport.h"
 
-#include <QAction>
-#include <QDialog>
-#include <QListWidget>
 #include <QMessageBox>
 #include <QtTest>
 
@@ -59,7 +56,7 @@ private slots:
         QCOMPARE(Modals::get().seen().size(), 1);
         QCOMPARE(Modals::get().seen().first().text, support::moduleText("RestoreFailed"));
         QCOMPARE(host().logMatching("RestoreFailed"),
-                 QStringList{QStringLiteral("[obs-kestrune] RestoreFailed: ")});
+                 QStringList{"[obs-kestrune] RestoreFailed: "});
         QCOMPARE(support::hiddenDock(), QStringLiteral("mixerDock"));
         QCOMPARE(host().window()->geometry(), geometry);
         host().exitEvent();
@@ -74,7 +71,6 @@ private slots:
         host().finishLoading();
         host().bind(host().hotkey("obs-kestrune.cycle"), {"OBS_KEY_F5"});
         host().bind(host().hotkey("obs-kestrune.previous"), {"OBS_KEY_F4"});
-
         const QList<QPair<obs_key_t, QString>> steps = {
             {OBS_KEY_F4, "scenesDock"}, // nothing loaded yet: the last entry
             {OBS_KEY_F5, "statsDock"},  // forward past the end
@@ -85,50 +81,12 @@ private slots:
             host().press(key);
             QCOMPARE(support::hiddenDock(), hidden);
         }
-
         // The last snapshot (b) vanished: forward starts at the first entry.
         QVERIFY(QFile::remove(support::snapshotPath("b.json")));
         host().restart(true);
         support::showAllDocks();
         host().press(OBS_KEY_F5);
         QCOMPARE(support::hiddenDock(), QStringLiteral("statsDock"));
-    }
-
-    void aBurstOfLoadsWritesTheSettingsOnce() {
-        host().reset(false);
-        const QString path = support::saveMarked("a.json", "A", "statsDock");
-        host().finishLoading();
-        const obs_hotkey_id id = host().hotkey("obs-kestrune.load.a.json");
-        QVERIFY(QFile::remove(host().settingsPath()));
-        // As OBS delivers presses: on the user-interface thread, one after another.
-        for (int i = 0; i < 10; ++i)
-            obs_hotkey_trigger_routed_callback(id, true);
-        Host::wait(0);
-        QCOMPARE(support::hiddenDock(), QStringLiteral("statsDock"));
-        QVERIFY(!QFile::exists(host().settingsPath()));
-        QVERIFY(support::waitForSettings(3000));
-        QCOMPARE(support::settings().value("last").toString(), path);
-        QVERIFY(QFile::remove(host().settingsPath()));
-        Host::wait(400);
-        QVERIFY(!QFile::exists(host().settingsPath()));
-    }
-
-    void aLoadSelectsItsRowInTheHiddenDialog() {
-        host().reset(false);
-        support::saveMarked("a.json", "A", "statsDock");
-        const QString b = support::saveMarked("b.json", "B", "mixerDock");
-        host().finishLoading();
-        host().bind(host().hotkey("obs-kestrune.load.b.json"), {"OBS_KEY_F6"});
-        host().toolsActions().first()->trigger();
-        auto* list = host().window()->findChild<QListWidget*>();
-        QVERIFY(list);
-        list->setCurrentRow(0);
-        list->window()->hide();
-
-        host().press(OBS_KEY_F6);
-        QCOMPARE(support::hiddenDock(), QStringLiteral("mixerDock"));
-        QVERIFY(list->currentItem());
-        QCOMPARE(list->currentItem()->data(Qt::UserRole).toString(), b);
     }
 };
 
