@@ -1,19 +1,22 @@
 #include "test_files.h"
 
+#include <QDir>
 #include <QLocale>
 #include <QTemporaryDir>
-#include <QTest>
 
-using kestrune::SnapshotEntry;
 using namespace testfiles;
 
 namespace {
 
-QStringList filesOf(const QList<SnapshotEntry>& entries) {
+// The listed file names, then the two counts ("-1" when not passed).
+QStringList listed(const QString& dir, const QStringList& order, bool countOverLimit = true) {
+    int skipped = -1;
+    int overLimit = -1;
     QStringList files;
-    for (const SnapshotEntry& entry : entries)
+    for (const kestrune::SnapshotEntry& entry :
+         kestrune::listSnapshots(dir, order, skipped, countOverLimit ? &overLimit : nullptr))
         files.append(entry.file);
-    return files;
+    return files << QString("skipped %1, over %2").arg(skipped).arg(overLimit);
 }
 
 } // namespace
@@ -26,87 +29,59 @@ private slots:
 
     void emptyOrMissingDirectory() {
         QTemporaryDir dir;
-        for (const QString& path : {dir.path(), dir.filePath("missing"), QString()}) {
-            int skipped = -1;
-            int overLimit = -1;
-            QVERIFY(kestrune::listSnapshots(path, {"a.json"}, skipped, &overLimit).isEmpty());
-            QCOMPARE(skipped, 0);
-            QCOMPARE(overLimit, 0);
-        }
+        for (const QString& path : {dir.path(), dir.filePath("missing"), QString()})
+            QCOMPARE(listed(path, {"a.json"}), QStringList{"skipped 0, over 0"});
     }
 
-    void order() {
+    void orderAndFields() {
         QTemporaryDir dir;
         const QList<QPair<QString, QString>> files = {
-            {"a.json", "Zulu"}, {"b.json", "alpha"},  {"m.json", "Mike"},     {"N.json", "Mike"},
-            {"X.json", "xray"}, {"Y.json", "yankee"}, {"Up.JSON", "Capital"}, {".h.json", "hidden"},
+            {"a.json", "Zulu"},     {"b.json", "alpha"},   {"m.json", "Mike"},
+            {"N.json", "Mike"},     {"X.json", "xray"},    {"Y.json", "yankee"},
+            {"Up.JSON", "Capital"}, {".h.json", "hidden"}, {"c.json", "  Cafe\u0301 "},
         };
         for (const auto& [file, name] : files)
             QVERIFY(writeBytes(dir.filePath(file), documentNamed(name)));
         QVERIFY(writeBytes(dir.filePath("corrupt.json"), "{\"format\":1"));
         QVERIFY(writeBytes(dir.filePath("other.txt"), documentNamed("Other")));
         QVERIFY(QDir(dir.path()).mkdir("folder.json"));
-
-        int skipped = -1;
-        int overLimit = -1;
-        const QList<SnapshotEntry> entries = kestrune::listSnapshots(
-            dir.path(), {"Y.json", "gone.json", "X.json", "Y.json", "corrupt.json", "up.json"},
-            skipped, &overLimit);
+        const QDateTime time = QDateTime::fromSecsSinceEpoch(1600000000);
+        QFile touched(dir.filePath("c.json"));
+        QVERIFY(touched.open(QIODevice::ReadWrite) &&
+                touched.setFileTime(time, QFileDevice::FileModificationTime));
+        touched.close();
 
         // The user's order first, then by stored name in the locale's
         // collation, equal names in ordinal file-name order.
-        QCOMPARE(filesOf(entries), QStringList({"Y.json", "X.json", "b.json", "Up.JSON", ".h.json",
-                                                "N.json", "m.json", "a.json"}));
-        QCOMPARE(entries.at(2).name, QStringLiteral("alpha"));
-        QCOMPARE(skipped, 1);
-        QCOMPARE(overLimit, 0);
-    }
-
-    void entryFields() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("s.json");
-        QVERIFY(writeBytes(path, documentNamed(QStringLiteral("  Cafe\u0301 "))));
-        const QDateTime time = QDateTime::fromSecsSinceEpoch(1600000000);
-        {
-            QFile file(path);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            QVERIFY(file.setFileTime(time, QFileDevice::FileModificationTime));
-        }
-        int skipped = -1;
-        const QList<SnapshotEntry> entries =
-            kestrune::listSnapshots(dir.path(), {}, skipped, nullptr);
-        QCOMPARE(entries.size(), 1);
-        QCOMPARE(entries.at(0).file, QStringLiteral("s.json"));
-        QCOMPARE(entries.at(0).name, QStringLiteral("Caf\u00e9"));
-        QCOMPARE(entries.at(0).modified, time);
-        QCOMPARE(skipped, 0);
+        const QStringList order = {"Y.json", "gone.json",    "X.json",
+                                   "Y.json", "corrupt.json", "up.json"};
+        QCOMPARE(listed(dir.path(), order),
+                 QStringList({"Y.json", "X.json", "b.json", "c.json", "Up.JSON", ".h.json",
+                              "N.json", "m.json", "a.json", "skipped 1, over 0"}));
+        int skipped = 0;
+        const kestrune::SnapshotEntry entry =
+            kestrune::listSnapshots(dir.path(), order, skipped, nullptr).at(3);
+        QCOMPARE(entry.name, QStringLiteral("Caf\u00e9"));
+        QCOMPARE(entry.modified, time);
     }
 
     void limit() {
         QTemporaryDir dir;
         for (int i = 0; i <= kestrune::snapshotLimit; ++i) {
             const QString number = QString::number(i).rightJustified(4, '0');
-            QVERIFY(
-                writeBytes(dir.filePath("f" + number + ".json"), documentNamed("Snap " + number)));
+            QVERIFY(writeBytes(dir.filePath("f" + number + ".json"), documentNamed(number)));
         }
         QVERIFY(writeBytes(dir.filePath("bad.json"), "[]"));
 
-        int skipped = -1;
-        int overLimit = -1;
-        QList<SnapshotEntry> entries =
-            kestrune::listSnapshots(dir.path(), {"f1000.json"}, skipped, &overLimit);
-        QCOMPARE(entries.size(), kestrune::snapshotLimit);
-        QCOMPARE(overLimit, 1);
-        QCOMPARE(skipped, 1);
-        // The ordered one stays; the last in display order is cut.
-        QCOMPARE(entries.first().file, QStringLiteral("f1000.json"));
-        QCOMPARE(entries.last().file, QStringLiteral("f0998.json"));
+        // The ordered one stays; the last in display order is cut and stays on disk.
+        QStringList files = listed(dir.path(), {"f1000.json"});
+        QCOMPARE(files.size(), kestrune::snapshotLimit + 1);
+        QCOMPARE(files.first(), QStringLiteral("f1000.json"));
+        QCOMPARE(files.mid(999), QStringList({"f0998.json", "skipped 1, over 1"}));
         QVERIFY(QFile::exists(dir.filePath("f0999.json")));
 
-        entries = kestrune::listSnapshots(dir.path(), {}, skipped, nullptr);
-        QCOMPARE(entries.size(), kestrune::snapshotLimit);
-        QCOMPARE(entries.last().file, QStringLiteral("f0999.json"));
-        QCOMPARE(skipped, 1);
+        files = listed(dir.path(), {}, false);
+        QCOMPARE(files.mid(999), QStringList({"f0999.json", "skipped 1, over -1"}));
     }
 };
 

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """Writes the hostile snapshot-file corpus into hostile/.
 
-Each file name starts with what reading it must give: ok-, invalid-,
-toolarge- or any- (either ok or invalid; the point is that nothing breaks).
-Files too big for the repository (oversize, deep nesting, huge arrays) are
-made by the test itself.
+Each file name starts with what reading it must give: ok-, invalid- or
+any- (either ok or invalid; the point is that nothing breaks). Files too big
+for the repository (oversize, deep nesting, huge arrays) are made by the
+tests themselves.
 """
 import json
 import os
@@ -48,6 +48,7 @@ def main():
     put("ok-format-1.0.json", json.dumps(base()).replace('"format": 1', '"format": 1.0'))
     put("ok-format-exponent.json", json.dumps(base()).replace('"format": 1', '"format": 1e0'))
     put_json("ok-extra-members.json", base(extra={"nested": [1, 2, {"x": None}]}, obs=DROP))
+    put_json("ok-obs-other.json", base(obs=30))
     put_json("ok-empty-docks.json", base(docks=[]))
     put_json("ok-docks-empty-and-repeated.json", base(docks=["", "a", "a"]))
     put("ok-compact-reordered.json",
@@ -56,6 +57,7 @@ def main():
     put_json("ok-name-spaces-around.json", base(name="  Layout A  "))
     put_json("ok-name-decomposed.json", base(name="Cafe\u0301"))
     put_json("ok-name-80-units.json", base(name="x" * 80))
+    put_json("ok-name-80-units-padded.json", base(name="  " + "x" * 80 + " "))
     put_json("ok-name-astral.json", base(name="\U0001F3AE" * 40))
     put_json("ok-name-control-chars.json", base(name="bell\u0007and\u0001"))
     put_json("ok-name-nul.json", base(name="nul\u0000inside"))
@@ -117,6 +119,7 @@ def main():
     put_json("invalid-state-url-alphabet.json", base(state="AAAA-_AA"))
     put_json("invalid-state-latin1-outside.json", base(state="\u0100AAA"))
     put_json("invalid-state-padding-inside.json", base(state="AA==AAAA"))
+    put_json("invalid-state-extra-padding.json", base(state=STATE + "="))
     put_json("invalid-geometry-empty.json", base(geometry=""))
     put_json("invalid-geometry-number.json", base(geometry=12345))
     put_json("invalid-geometry-bad-char.json", base(geometry="AdnQ%ywAD"))
