@@ -59,9 +59,11 @@ bool restore(QMainWindow& window, const Snapshot& snapshot);
 QList<QString> missingDocks(const QMainWindow& window, const Snapshot& snapshot);
 
 namespace detail {
-// read(); on Ok, modified (when given) receives the file's modification time,
-// taken from the open file so that the listing needs no second look-up.
-FileStatus readWithTime(const QString& path, Snapshot& out, QDateTime* modified);
+// read() for callers that need only the stored name: every check runs, but
+// the layout and the dock names are not kept. On Ok, name receives the name
+// and modified (when given) the file's modification time, taken from the open
+// file so that the listing needs no second look-up.
+FileStatus readName(const QString& path, QString& name, QDateTime* modified);
 } // namespace detail
 
 } // namespace kestrune

@@ -16,18 +16,19 @@ QList<SnapshotEntry> listSnapshots(const QString& dir, const QList<QString>& ord
     if (dir.isEmpty())
         return {}; // QDir would read "" as the working directory
 
-    const QFileInfoList files =
-        QDir(dir).entryInfoList({QStringLiteral("*.json")}, QDir::Files | QDir::Hidden, QDir::Name);
+    // Unsorted: the map below puts the entries in file-name order anyway.
+    const QFileInfoList files = QDir(dir).entryInfoList({QStringLiteral("*.json")},
+                                                        QDir::Files | QDir::Hidden, QDir::Unsorted);
     QMap<QString, SnapshotEntry> byFile; // ordinal file-name order
-    Snapshot snapshot;
+    QString name;
     QDateTime modified;
     for (const QFileInfo& info : files) {
-        if (detail::readWithTime(info.absoluteFilePath(), snapshot, &modified) != FileStatus::Ok) {
+        if (detail::readName(info.absoluteFilePath(), name, &modified) != FileStatus::Ok) {
             ++skipped;
             continue;
         }
         const QString file = info.fileName();
-        byFile.insert(file, SnapshotEntry{file, std::move(snapshot.name), modified});
+        byFile.insert(file, SnapshotEntry{file, std::move(name), modified});
     }
 
     QList<SnapshotEntry> result;

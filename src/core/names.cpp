@@ -56,7 +56,7 @@ bool isTaken(const QString& dir, const QString& key, const QString& current) {
         QDir(dir).entryInfoList(QDir::Dirs | QDir::Files | QDir::Drives | QDir::Hidden |
                                     QDir::System | QDir::NoDotAndDotDot,
                                 QDir::Unsorted);
-    Snapshot stored;
+    QString storedName;
     for (const QFileInfo& entry : entries) {
         const QString fileName = entry.fileName();
         if (!fileName.endsWith(extension, Qt::CaseInsensitive))
@@ -66,7 +66,8 @@ bool isTaken(const QString& dir, const QString& key, const QString& current) {
             continue;
         if (nameKey(fileName) == fileKey)
             return true;
-        if (entry.isFile() && read(path, stored) == FileStatus::Ok && nameKey(stored.name) == key)
+        if (entry.isFile() && detail::readName(path, storedName, nullptr) == FileStatus::Ok &&
+            nameKey(storedName) == key)
             return true;
     }
     return false;

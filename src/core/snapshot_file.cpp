@@ -8,7 +8,10 @@
 #include <QJsonValue>
 #include <QSaveFile>
 
+#include <QtEndian>
+
 #include <array>
+#include <cstring>
 #include <optional>
 
 namespace kestrune {
@@ -17,24 +20,44 @@ namespace {
 
 constexpr int formatVersion = 1;
 
-constexpr std::array<qint8, 128> base64Values = [] {
-    std::array<qint8, 128> values{};
-    for (auto& value : values)
-        value = -1;
+// Decoding tables in the manner of a word-at-a-time decoder: the value of a
+// unit in each of the four positions of a group, already shifted to where its
+// bits land in the three output bytes (read as a little-endian word). A unit
+// outside the alphabet sets bit 24, which no valid group can reach.
+constexpr quint32 badUnit = 0x01000000;
+
+struct Base64Tables {
+    std::array<quint32, 256> position[4];
+};
+
+constexpr Base64Tables base64Tables = [] {
+    Base64Tables tables{};
+    for (auto& table : tables.position)
+        for (auto& entry : table)
+            entry = badUnit;
     const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    for (qint8 i = 0; i < 64; ++i)
-        values[static_cast<unsigned char>(alphabet[i])] = i;
-    return values;
+    for (quint32 v = 0; v < 64; ++v) {
+        const auto unit = static_cast<unsigned char>(alphabet[v]);
+        tables.position[0][unit] = v << 2;
+        tables.position[1][unit] = v >> 4 | (v & 0x0f) << 12;
+        tables.position[2][unit] = (v >> 2) << 8 | (v & 0x03) << 22;
+        tables.position[3][unit] = v << 16;
+    }
+    return tables;
 }();
 
-// Value of one Base64 unit, -1 outside the standard alphabet.
-int base64Value(char16_t unit) {
-    return unit < base64Values.size() ? base64Values[unit] : -1;
+// One group of four units as the little-endian word of its three bytes, with
+// badUnit set when a unit is outside the alphabet. Units above 0xff are left
+// to the caller, which sees them in the high bytes it collects.
+inline quint32 decodeGroup(const char16_t* in) {
+    return base64Tables.position[0][in[0] & 0xff] | base64Tables.position[1][in[1] & 0xff] |
+           base64Tables.position[2][in[2] & 0xff] | base64Tables.position[3][in[3] & 0xff];
 }
 
 // Qt's strict decoder costs more than parsing the whole document. Canonical
 // text (what the writer produces: whole groups, alphabet only, "=" only at
-// the end) is decoded here; anything else is left to Qt, whose verdict rules.
+// the end) is decoded here, straight from the UTF-16 data; anything else is
+// left to Qt, whose verdict rules.
 std::optional<QByteArray> decodeCanonical(QStringView text) {
     const qsizetype length = text.size();
     if (length % 4 != 0)
@@ -46,30 +69,43 @@ std::optional<QByteArray> decodeCanonical(QStringView text) {
     QByteArray bytes(length / 4 * 3 - padding, Qt::Uninitialized);
     char* out = bytes.data();
     const char16_t* in = text.utf16();
-    const qsizetype wholeGroups = padding ? length / 4 - 1 : length / 4;
-    for (qsizetype group = 0; group < wholeGroups; ++group, in += 4, out += 3) {
-        // One range test per group keeps the table look-ups branch-free.
-        if ((in[0] | in[1] | in[2] | in[3]) >= base64Values.size())
-            return std::nullopt;
-        const int a = base64Values[in[0]], b = base64Values[in[1]], c = base64Values[in[2]],
-                  d = base64Values[in[3]];
-        if ((a | b | c | d) < 0)
-            return std::nullopt;
-        const quint32 word = quint32(a) << 18 | quint32(b) << 12 | quint32(c) << 6 | quint32(d);
-        out[0] = char(word >> 16);
-        out[1] = char(word >> 8);
-        out[2] = char(word);
+    const qsizetype groups = length / 4;
+    // Errors are collected and tested once: bit 24 of the words for units
+    // outside the alphabet, the high bytes of the units for anything above
+    // Latin-1 (whose low byte alone could look like a valid unit).
+    quint32 badWords = 0;
+    quint64 highBytes = 0;
+    qsizetype group = 0;
+    // Whole 4-byte stores while a later group still owns the fourth byte.
+    for (; group + 1 < groups; ++group, in += 4, out += 3) {
+        quint64 units;
+        std::memcpy(&units, in, sizeof units);
+        highBytes |= units;
+        const quint32 word = decodeGroup(in);
+        badWords |= word;
+        const quint32 little = qToLittleEndian(word);
+        std::memcpy(out, &little, sizeof little);
     }
-    if (padding) {
-        const int a = base64Value(in[0]), b = base64Value(in[1]);
-        const int c = padding == 1 ? base64Value(in[2]) : 0;
-        if ((a | b | c) < 0)
-            return std::nullopt;
-        const quint32 word = quint32(a) << 18 | quint32(b) << 12 | quint32(c) << 6;
-        out[0] = char(word >> 16);
-        if (padding == 1)
+    if (groups > 0) {
+        // The last group, possibly padded: "=" reads as zero bits.
+        char16_t last[4] = {in[0], in[1], in[2], in[3]};
+        if (padding >= 1)
+            last[3] = u'A';
+        if (padding == 2)
+            last[2] = u'A';
+        quint64 units;
+        std::memcpy(&units, last, sizeof units);
+        highBytes |= units;
+        const quint32 word = decodeGroup(last);
+        badWords |= word;
+        out[0] = char(word);
+        if (padding < 2)
             out[1] = char(word >> 8);
+        if (padding < 1)
+            out[2] = char(word >> 16);
     }
+    if ((badWords & badUnit) != 0 || (highBytes & Q_UINT64_C(0xff00ff00ff00ff00)) != 0)
+        return std::nullopt;
     return bytes;
 }
 
@@ -133,13 +169,14 @@ FileStatus write(const QString& path, const Snapshot& snapshot) {
     return writeFileAtomically(path, text);
 }
 
-FileStatus read(const QString& path, Snapshot& out) {
-    return detail::readWithTime(path, out, nullptr);
-}
+namespace {
 
-FileStatus detail::readWithTime(const QString& path, Snapshot& out, QDateTime* modified) {
+// The whole of read(). With nameOnly, every check still runs, but the layout
+// bytes and the dock names are not kept: only out.name is set on Ok.
+FileStatus readFile(const QString& path, Snapshot& out, bool nameOnly, QDateTime* modified) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Unbuffered: the content is read in one call, a buffer would only copy it.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return FileStatus::OpenFailed;
     const qint64 size = file.size();
     if (size > maxFileSize)
@@ -186,19 +223,38 @@ FileStatus detail::readWithTime(const QString& path, Snapshot& out, QDateTime* m
         return FileStatus::Invalid;
 
     const QJsonArray dockArray = docks.toArray();
-    record.docks.reserve(dockArray.size());
-    for (const QJsonValue& dock : dockArray) {
+    if (!nameOnly)
+        record.docks.reserve(dockArray.size());
+    // References into the array: no value copied before the string itself.
+    for (const QJsonValueConstRef dock : dockArray) {
         if (!dock.isString())
             return FileStatus::Invalid;
-        record.docks.append(dock.toString());
+        if (!nameOnly)
+            record.docks.append(dock.toString());
     }
 
-    record.state = decodedState.decoded;
-    record.geometry = decodedGeometry.decoded;
+    if (!nameOnly) {
+        record.state = decodedState.decoded;
+        record.geometry = decodedGeometry.decoded;
+    }
     out = std::move(record);
     if (modified)
         *modified = fileTime;
     return FileStatus::Ok;
+}
+
+} // namespace
+
+FileStatus read(const QString& path, Snapshot& out) {
+    return readFile(path, out, false, nullptr);
+}
+
+FileStatus detail::readName(const QString& path, QString& name, QDateTime* modified) {
+    Snapshot record;
+    const FileStatus status = readFile(path, record, true, modified);
+    if (status == FileStatus::Ok)
+        name = std::move(record.name);
+    return status;
 }
 
 } // namespace kestrune

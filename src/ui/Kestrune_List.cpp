@@ -12,6 +12,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -38,12 +39,34 @@ View rememberView(QListWidget* list, bool keep) {
     return view;
 }
 
+// The time as "yyyy-MM-dd HH:mm" or "yyyy-MM-dd HH:mm:ss". QDateTime::toString
+// parses its format on every call, which costs more than reading the snapshot
+// file; the rare time outside the years 1 to 9999 is still left to it.
+QString timeStamp(const QDateTime& time, bool seconds) {
+    const QDate date = time.date();
+    const QTime clock = time.time();
+    if (!time.isValid() || date.year() < 1 || date.year() > 9999)
+        return time.toString(seconds ? QStringLiteral("yyyy-MM-dd HH:mm:ss")
+                                     : QStringLiteral("yyyy-MM-dd HH:mm"));
+    char16_t units[] = u"0000-00-00 00:00:00";
+    const auto put = [&units](int at, int value, int digits) {
+        for (int i = at + digits - 1; i >= at; --i, value /= 10)
+            units[i] = char16_t(u'0' + value % 10);
+    };
+    put(0, date.year(), 4);
+    put(5, date.month(), 2);
+    put(8, date.day(), 2);
+    put(11, clock.hour(), 2);
+    put(14, clock.minute(), 2);
+    put(17, clock.second(), 2);
+    return QString::fromUtf16(units, seconds ? 19 : 16);
+}
+
 void fillItem(QListWidgetItem* item, const kestrune::SnapshotEntry& entry, const QString& path) {
     const QDateTime modified = entry.modified.toLocalTime();
     item->setData(Qt::UserRole, path);
-    item->setData(Qt::UserRole + 1, modified.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
-    const QString when =
-        text("Modified").arg(modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    item->setData(Qt::UserRole + 1, timeStamp(modified, false));
+    const QString when = text("Modified").arg(timeStamp(modified, true));
     item->setToolTip(entry.name + QLatin1Char('\n') + when + QLatin1Char('\n') + path);
 }
 
@@ -72,8 +95,12 @@ void Kestrune::refresh(const QString& select) {
         syncSnapshotHotkey(path, entry.name);
         if (!list)
             continue;
-        auto* item = new QListWidgetItem(entry.name, list);
-        fillItem(item, entry, path);
+        // Filled before it joins the list: the model then announces one new
+        // row instead of a row and three changes.
+        auto filled = std::make_unique<QListWidgetItem>(entry.name);
+        fillItem(filled.get(), entry, path);
+        QListWidgetItem* item = filled.release();
+        list->addItem(item);
         if (path == view.topPath)
             top = item;
         if (path == target) {
