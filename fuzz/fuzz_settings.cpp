@@ -3,28 +3,16 @@
 // extraction, and every bindings array handed through the host's data parser
 // as the hotkeys receive it. What it extracts must survive the rewrite.
 #include "FuzzSupport.h"
+#include "SettingsFile.h"
 
 #include <obs.h>
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
 namespace {
-
-constexpr qint64 maxSettingsSize = 4194304;
-
-QJsonObject readSettingsFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QJsonObject();
-    const QByteArray bytes = file.read(maxSettingsSize + 1);
-    if (bytes.size() > maxSettingsSize)
-        return QJsonObject();
-    return QJsonDocument::fromJson(bytes).object();
-}
 
 // loadBindings without the final obs_hotkey_load, which needs a running host.
 void passBindingsThroughHost(const QJsonArray& bindings) {

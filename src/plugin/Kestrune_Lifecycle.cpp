@@ -1,13 +1,11 @@
 // Start-up, the host's frontend events and the one-time teardown.
 #include "Kestrune.h"
+#include "SettingsFile.h"
 
 #include <obs-module.h>
 
 #include <QAction>
 #include <QDialog>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonDocument>
 #include <QMainWindow>
 
 namespace {
@@ -17,21 +15,6 @@ QString configPath(const char* file) {
     QString result = path ? QString::fromUtf8(path) : QString();
     bfree(path);
     return result;
-}
-
-QJsonObject readSettingsFile(const QString& path) {
-    // Only a regular file: opening a pipe left in its place would block the host.
-    if (path.isEmpty() || !QFileInfo(path).isFile())
-        return QJsonObject();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QJsonObject();
-    // Read one byte past the limit rather than trusting size(): the file may
-    // grow between the two.
-    const QByteArray bytes = file.read(maxSettingsSize + 1);
-    if (bytes.size() > maxSettingsSize)
-        return QJsonObject();
-    return QJsonDocument::fromJson(bytes).object();
 }
 
 } // namespace
