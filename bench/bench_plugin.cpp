@@ -70,6 +70,7 @@ __attribute__((noinline)) void repaint() {
 
 struct Plugin {
     QStringList files;
+    QPointer<QAction> toolsAction;
     QPointer<QDialog> dialog;
     QPointer<QListWidget> list;
     QPointer<QPushButton> refreshButton;
@@ -100,7 +101,10 @@ struct Plugin {
         const QString title = moduleText("Title");
         for (QAction* action : Host::get().toolsActions())
             if (action->text() == title)
-                action->trigger();
+                toolsAction = action;
+        if (!toolsAction)
+            return;
+        toolsAction->trigger();
         Host::wait(0);
         for (QDialog* d :
              Host::get().window()->findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
@@ -140,7 +144,8 @@ bool usable(benchmark::State& state, const Plugin& plugin) {
         state.SkipWithError(qPrintable(plugin.error));
         return false;
     }
-    if (!plugin.dialog || !plugin.list || !plugin.refreshButton || !plugin.saveNewButton) {
+    if (!plugin.toolsAction || !plugin.dialog || !plugin.list || !plugin.refreshButton ||
+        !plugin.saveNewButton) {
         state.SkipWithError("the manager dialog went away");
         return false;
     }
@@ -159,16 +164,18 @@ void Floor(benchmark::State& state) {
     }
 }
 
-// The "Refresh" button with the dialog open on 1000 rows, until the rows are
-// painted again.
+// A refresh with the dialog open on 1000 rows, until the rows are painted
+// again. The "Refresh" button also writes the settings file, which is not part
+// of a refresh; the Tools-menu entry on the open dialog runs the refresh alone
+// (then clears the search and raises the dialog), so that is what is timed.
 void Refresh(benchmark::State& state) {
     Plugin& plugin = Plugin::get();
     if (!usable(state, plugin))
         return;
     for (auto _ : state) {
-        plugin.refreshButton->click();
+        plugin.toolsAction->trigger();
         repaint();
-        if (plugin.list->count() != folderSize)
+        if (plugin.list->count() != folderSize || !plugin.dialog->isVisible())
             state.SkipWithError("refresh did not list every snapshot");
     }
 }

@@ -64,6 +64,9 @@ namespace detail {
 // and modified (when given) the file's modification time, taken from the open
 // file so that the listing needs no second look-up.
 FileStatus readName(const QString& path, QString& name, QDateTime* modified);
+// dir's absolute, clean path ending in one "/", so that prefix + file name is
+// the file's absolute path.
+QString entryPrefix(const QString& dir);
 } // namespace detail
 
 } // namespace kestrune

@@ -1,12 +1,21 @@
 #include "kestrune.h"
 
 #include <QDir>
-#include <QFileInfo>
+#include <QDirIterator>
 #include <QMap>
 
 #include <algorithm>
 
 namespace kestrune {
+
+QString detail::entryPrefix(const QString& dir) {
+    // The form QDir::absoluteFilePath gives for a plain file name, built once
+    // per pass instead of once per file.
+    QString prefix = QDir(dir).absolutePath();
+    if (!prefix.endsWith(QLatin1Char('/')))
+        prefix += QLatin1Char('/');
+    return prefix;
+}
 
 QList<SnapshotEntry> listSnapshots(const QString& dir, const QList<QString>& order, int& skipped,
                                    int* overLimit) {
@@ -16,18 +25,24 @@ QList<SnapshotEntry> listSnapshots(const QString& dir, const QList<QString>& ord
     if (dir.isEmpty())
         return {}; // QDir would read "" as the working directory
 
-    // Unsorted: the map below puts the entries in file-name order anyway.
-    const QFileInfoList files = QDir(dir).entryInfoList({QStringLiteral("*.json")},
-                                                        QDir::Files | QDir::Hidden, QDir::Unsorted);
+    // The extension is checked here rather than by a name filter, which would
+    // run a regular expression on every file name. The map below puts the
+    // entries in file-name order.
+    const QString prefix = detail::entryPrefix(dir);
+    const QLatin1String extension(".json");
+    QDirIterator files(dir, QDir::Files | QDir::Hidden);
     QMap<QString, SnapshotEntry> byFile; // ordinal file-name order
     QString name;
     QDateTime modified;
-    for (const QFileInfo& info : files) {
-        if (detail::readName(info.absoluteFilePath(), name, &modified) != FileStatus::Ok) {
+    while (files.hasNext()) {
+        files.next();
+        QString file = files.fileName();
+        if (!file.endsWith(extension, Qt::CaseInsensitive))
+            continue;
+        if (detail::readName(prefix + file, name, &modified) != FileStatus::Ok) {
             ++skipped;
             continue;
         }
-        const QString file = info.fileName();
         byFile.insert(file, SnapshotEntry{file, std::move(name), modified});
     }
 

@@ -1,6 +1,7 @@
 #include "kestrune.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 
 namespace kestrune {
@@ -52,21 +53,22 @@ bool isTaken(const QString& dir, const QString& key, const QString& current) {
     if (dir.isEmpty())
         return false; // QDir would read "" as the working directory
     const QString fileKey = key + extension;
-    const QFileInfoList entries =
-        QDir(dir).entryInfoList(QDir::Dirs | QDir::Files | QDir::Drives | QDir::Hidden |
-                                    QDir::System | QDir::NoDotAndDotDot,
-                                QDir::Unsorted);
+    const QString prefix = detail::entryPrefix(dir);
+    QDirIterator entries(dir, QDir::Dirs | QDir::Files | QDir::Drives | QDir::Hidden |
+                                  QDir::System | QDir::NoDotAndDotDot);
     QString storedName;
-    for (const QFileInfo& entry : entries) {
-        const QString fileName = entry.fileName();
+    while (entries.hasNext()) {
+        entries.next();
+        const QString fileName = entries.fileName();
         if (!fileName.endsWith(extension, Qt::CaseInsensitive))
             continue;
-        const QString path = entry.absoluteFilePath();
+        const QString path = prefix + fileName;
         if (path == current)
             continue;
         if (nameKey(fileName) == fileKey)
             return true;
-        if (entry.isFile() && detail::readName(path, storedName, nullptr) == FileStatus::Ok &&
+        if (entries.fileInfo().isFile() &&
+            detail::readName(path, storedName, nullptr) == FileStatus::Ok &&
             nameKey(storedName) == key)
             return true;
     }

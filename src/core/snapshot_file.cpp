@@ -12,7 +12,6 @@
 
 #include <array>
 #include <cstring>
-#include <optional>
 
 namespace kestrune {
 
@@ -56,18 +55,18 @@ inline quint32 decodeGroup(const char16_t* in) {
 
 // Qt's strict decoder costs more than parsing the whole document. Canonical
 // text (what the writer produces: whole groups, alphabet only, "=" only at
-// the end) is decoded here, straight from the UTF-16 data; anything else is
-// left to Qt, whose verdict rules.
-std::optional<QByteArray> decodeCanonical(QStringView text) {
+// the end) is checked here, straight from the UTF-16 data, and decoded into
+// out when Store; anything else is left to Qt, whose verdict rules. Returns
+// the decoded size, or -1 for text that is not canonical.
+template <bool Store>
+qsizetype decodeCanonical(QStringView text, char* out) {
     const qsizetype length = text.size();
     if (length % 4 != 0)
-        return std::nullopt;
+        return -1;
     int padding = 0;
     if (length > 0 && text[length - 1] == u'=')
         padding = text[length - 2] == u'=' ? 2 : 1;
 
-    QByteArray bytes(length / 4 * 3 - padding, Qt::Uninitialized);
-    char* out = bytes.data();
     const char16_t* in = text.utf16();
     const qsizetype groups = length / 4;
     // Errors are collected and tested once: bit 24 of the words for units
@@ -77,14 +76,17 @@ std::optional<QByteArray> decodeCanonical(QStringView text) {
     quint64 highBytes = 0;
     qsizetype group = 0;
     // Whole 4-byte stores while a later group still owns the fourth byte.
-    for (; group + 1 < groups; ++group, in += 4, out += 3) {
+    for (; group + 1 < groups; ++group, in += 4) {
         quint64 units;
         std::memcpy(&units, in, sizeof units);
         highBytes |= units;
         const quint32 word = decodeGroup(in);
         badWords |= word;
-        const quint32 little = qToLittleEndian(word);
-        std::memcpy(out, &little, sizeof little);
+        if constexpr (Store) {
+            const quint32 little = qToLittleEndian(word);
+            std::memcpy(out, &little, sizeof little);
+            out += 3;
+        }
     }
     if (groups > 0) {
         // The last group, possibly padded: "=" reads as zero bits.
@@ -98,23 +100,49 @@ std::optional<QByteArray> decodeCanonical(QStringView text) {
         highBytes |= units;
         const quint32 word = decodeGroup(last);
         badWords |= word;
-        out[0] = char(word);
-        if (padding < 2)
-            out[1] = char(word >> 8);
-        if (padding < 1)
-            out[2] = char(word >> 16);
+        if constexpr (Store) {
+            out[0] = char(word);
+            if (padding < 2)
+                out[1] = char(word >> 8);
+            if (padding < 1)
+                out[2] = char(word >> 16);
+        }
     }
     if ((badWords & badUnit) != 0 || (highBytes & Q_UINT64_C(0xff00ff00ff00ff00)) != 0)
-        return std::nullopt;
-    return bytes;
+        return -1;
+    return groups * 3 - padding;
 }
 
-QByteArray::FromBase64Result decodeStrict(const QJsonValue& value) {
+struct Decoded {
+    bool ok = false;
+    qsizetype size = 0;
+    QByteArray bytes; // only when kept
+};
+
+// Strict Base64 of a JSON string. Without keep, only the verdict and the
+// decoded size are wanted, so canonical text is checked without decoding.
+Decoded decodeStrict(const QJsonValue& value, bool keep) {
     const QString text = value.toString();
-    if (std::optional<QByteArray> bytes = decodeCanonical(text))
-        return {std::move(*bytes), QByteArray::Base64DecodingStatus::Ok};
-    return QByteArray::fromBase64Encoding(
+    Decoded result;
+    if (keep) {
+        QByteArray bytes(text.size() / 4 * 3, Qt::Uninitialized);
+        const qsizetype size = decodeCanonical<true>(text, bytes.data());
+        if (size >= 0) {
+            bytes.truncate(size);
+            return {true, size, std::move(bytes)};
+        }
+    } else {
+        const qsizetype size = decodeCanonical<false>(text, nullptr);
+        if (size >= 0)
+            return {true, size, QByteArray()};
+    }
+    QByteArray::FromBase64Result qt = QByteArray::fromBase64Encoding(
         text.toLatin1(), QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
+    result.ok = qt.decodingStatus == QByteArray::Base64DecodingStatus::Ok;
+    result.size = qt.decoded.size();
+    if (keep)
+        result.bytes = std::move(qt.decoded);
+    return result;
 }
 
 } // namespace
@@ -210,16 +238,15 @@ FileStatus readFile(const QString& path, Snapshot& out, bool nameOnly, QDateTime
     if (!name.isString() || !state.isString() || !geometry.isString() || !docks.isArray())
         return FileStatus::Invalid;
 
-    const QByteArray::FromBase64Result decodedState = decodeStrict(state);
-    const QByteArray::FromBase64Result decodedGeometry = decodeStrict(geometry);
+    Decoded decodedState = decodeStrict(state, !nameOnly);
+    Decoded decodedGeometry = decodeStrict(geometry, !nameOnly);
 
     Snapshot record;
     record.name = name.toString().trimmed().normalized(QString::NormalizationForm_C);
-    if (decodedState.decodingStatus != QByteArray::Base64DecodingStatus::Ok ||
-        decodedGeometry.decodingStatus != QByteArray::Base64DecodingStatus::Ok)
+    if (!decodedState.ok || !decodedGeometry.ok)
         return FileStatus::Invalid;
-    if (record.name.isEmpty() || record.name.size() > maxNameLength ||
-        decodedState.decoded.isEmpty() || decodedGeometry.decoded.isEmpty())
+    if (record.name.isEmpty() || record.name.size() > maxNameLength || decodedState.size == 0 ||
+        decodedGeometry.size == 0)
         return FileStatus::Invalid;
 
     const QJsonArray dockArray = docks.toArray();
@@ -234,8 +261,8 @@ FileStatus readFile(const QString& path, Snapshot& out, bool nameOnly, QDateTime
     }
 
     if (!nameOnly) {
-        record.state = decodedState.decoded;
-        record.geometry = decodedGeometry.decoded;
+        record.state = std::move(decodedState.bytes);
+        record.geometry = std::move(decodedGeometry.bytes);
     }
     out = std::move(record);
     if (modified)

@@ -29,7 +29,12 @@ class QPushButton;
 
 inline constexpr const char pluginVersion[] = "1.0.0";
 inline constexpr int saveDelayMs = 100;
-inline constexpr qint64 maxSettingsSize = 4194304;
+
+// The file name of an absolute path, as QFileInfo::fileName gives it, without
+// the file system look-ups of a QFileInfo (refresh makes one per snapshot).
+inline QString fileNameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
 
 // Locale text of key, decoded from UTF-8; the key itself when untranslated.
 QString text(const char* key);

@@ -2,7 +2,6 @@
 // post the hotkey id to the controller's thread; all work happens there.
 #include "Kestrune.h"
 
-#include <QFileInfo>
 #include <QMetaObject>
 
 namespace {
@@ -73,9 +72,9 @@ bool Kestrune::ownsHotkey(obs_hotkey_id id) const {
 }
 
 void Kestrune::syncSnapshotHotkey(const QString& path, const QString& name) {
-    const QString file = QFileInfo(path).fileName();
+    const QString file = fileNameOf(path);
     Label label;
-    label.name = (QStringLiteral("obs-kestrune.load.") + file).toUtf8();
+    label.name = QByteArrayLiteral("obs-kestrune.load.") + file.toUtf8();
     label.description = text("LoadHotkey").arg(name).toUtf8();
 
     const auto known = snapshotHotkeyIds.constFind(path);

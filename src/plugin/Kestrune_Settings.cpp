@@ -48,7 +48,7 @@ void Kestrune::saveSettings() {
     root.insert("openHotkey", saveBindings(openHotkeyId));
     QJsonObject snapshotHotkeys;
     for (auto it = snapshotHotkeyIds.cbegin(); it != snapshotHotkeyIds.cend(); ++it)
-        snapshotHotkeys.insert(QFileInfo(it.key()).fileName(), saveBindings(it.value()));
+        snapshotHotkeys.insert(fileNameOf(it.key()), saveBindings(it.value()));
     root.insert("snapshotHotkeys", snapshotHotkeys);
     root.insert("last", lastPath);
     root.insert("snapshotOrder", QJsonArray::fromStringList(order));

@@ -2,7 +2,6 @@
 // per-snapshot hotkeys, with or without the dialog.
 #include "Kestrune.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +9,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSet>
+#include <QStringBuilder>
 
 #include <algorithm>
 #include <memory>
@@ -39,35 +39,48 @@ View rememberView(QListWidget* list, bool keep) {
     return view;
 }
 
-// The time as "yyyy-MM-dd HH:mm" or "yyyy-MM-dd HH:mm:ss". QDateTime::toString
-// parses its format on every call, which costs more than reading the snapshot
-// file; the rare time outside the years 1 to 9999 is still left to it.
-QString timeStamp(const QDateTime& time, bool seconds) {
+// The time as "yyyy-MM-dd HH:mm:ss"; its first 16 units are the short form.
+// QDateTime::toString parses its format on every call, which costs more than
+// reading the snapshot file; the rare time outside the years 1 to 9999 is
+// still left to it.
+struct Stamps {
+    QString minutes;
+    QString seconds;
+};
+
+Stamps timeStamps(const QDateTime& time) {
     const QDate date = time.date();
+    const int year = date.year();
+    if (!time.isValid() || year < 1 || year > 9999)
+        return {time.toString(QStringLiteral("yyyy-MM-dd HH:mm")),
+                time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))};
     const QTime clock = time.time();
-    if (!time.isValid() || date.year() < 1 || date.year() > 9999)
-        return time.toString(seconds ? QStringLiteral("yyyy-MM-dd HH:mm:ss")
-                                     : QStringLiteral("yyyy-MM-dd HH:mm"));
     char16_t units[] = u"0000-00-00 00:00:00";
     const auto put = [&units](int at, int value, int digits) {
         for (int i = at + digits - 1; i >= at; --i, value /= 10)
             units[i] = char16_t(u'0' + value % 10);
     };
-    put(0, date.year(), 4);
+    put(0, year, 4);
     put(5, date.month(), 2);
     put(8, date.day(), 2);
     put(11, clock.hour(), 2);
     put(14, clock.minute(), 2);
     put(17, clock.second(), 2);
-    return QString::fromUtf16(units, seconds ? 19 : 16);
+    return {QString::fromUtf16(units, 16), QString::fromUtf16(units, 19)};
 }
 
-void fillItem(QListWidgetItem* item, const kestrune::SnapshotEntry& entry, const QString& path) {
-    const QDateTime modified = entry.modified.toLocalTime();
+// Looked up once per refresh instead of once per row.
+struct RowTexts {
+    QString modified = text("Modified");
+};
+
+void fillItem(QListWidgetItem* item, const kestrune::SnapshotEntry& entry, const QString& path,
+              const RowTexts& texts) {
+    const Stamps stamps = timeStamps(entry.modified.toLocalTime());
     item->setData(Qt::UserRole, path);
-    item->setData(Qt::UserRole + 1, timeStamp(modified, false));
-    const QString when = text("Modified").arg(timeStamp(modified, true));
-    item->setToolTip(entry.name + QLatin1Char('\n') + when + QLatin1Char('\n') + path);
+    item->setData(Qt::UserRole + 1, stamps.minutes);
+    const QString when = texts.modified.arg(stamps.seconds);
+    item->setToolTip(entry.name % QLatin1Char('\n') % when % QLatin1Char('\n') % path);
 }
 
 } // namespace
@@ -84,13 +97,16 @@ void Kestrune::refresh(const QString& select) {
         kestrune::listSnapshots(snapshotsDir, order, skipped, &overLimit);
 
     order.clear();
+    order.reserve(entries.size());
     QSet<QString> listed;
-    const QDir dir(snapshotsDir);
+    listed.reserve(entries.size());
+    const QString prefix = kestrune::detail::entryPrefix(snapshotsDir);
+    const RowTexts texts;
     QListWidgetItem* top = nullptr;
     bool madeCurrent = false;
     for (const kestrune::SnapshotEntry& entry : entries) {
         order.append(entry.file);
-        const QString path = dir.absoluteFilePath(entry.file);
+        const QString path = prefix + entry.file;
         listed.insert(path);
         syncSnapshotHotkey(path, entry.name);
         if (!list)
@@ -98,7 +114,7 @@ void Kestrune::refresh(const QString& select) {
         // Filled before it joins the list: the model then announces one new
         // row instead of a row and three changes.
         auto filled = std::make_unique<QListWidgetItem>(entry.name);
-        fillItem(filled.get(), entry, path);
+        fillItem(filled.get(), entry, path, texts);
         QListWidgetItem* item = filled.release();
         list->addItem(item);
         if (path == view.topPath)

@@ -24,8 +24,9 @@ inline QString moduleText(const char* key) {
     return lookup ? QString::fromUtf8(lookup(key)) : QString();
 }
 
+// Joined by hand: QDir would take a name like ":x.json" for a Qt resource.
 inline QString snapshotPath(const QString& file) {
-    return QDir(host().snapshotsDir()).absoluteFilePath(file);
+    return host().snapshotsDir() + QLatin1Char('/') + file;
 }
 
 inline void showAllDocks() {

@@ -63,6 +63,18 @@ private slots:
         QCOMPARE(support::settings().value("last").toString(), QString());
     }
 
+    void aFileNamedLikeAQtResourceStillLoads() {
+        // QDir takes ":x.json" for a built-in resource; the path must stay in the folder.
+        host().reset(false);
+        const QString path = support::saveMarked(":x.json", "Colon", "statsDock");
+        host().finishLoading();
+        host().bind(host().hotkey("obs-kestrune.load.:x.json"), {"OBS_KEY_F6"});
+        host().press(OBS_KEY_F6);
+        QCOMPARE(Modals::get().unexpected(), 0);
+        QCOMPARE(support::hiddenDock(), QStringLiteral("statsDock"));
+        QTRY_COMPARE(support::settings().value("last").toString(), path);
+    }
+
     void cycleWrapsBothWays() {
         host().reset(false);
         support::saveMarked("a.json", "A", "statsDock");
