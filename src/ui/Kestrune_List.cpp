@@ -9,10 +9,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSet>
+#include <QSignalBlocker>
 #include <QStringBuilder>
 
 #include <algorithm>
-#include <memory>
 
 namespace {
 
@@ -102,28 +102,38 @@ void Kestrune::refresh(const QString& select) {
     listed.reserve(entries.size());
     const QString prefix = kestrune::detail::entryPrefix(snapshotsDir);
     const RowTexts texts;
+    if (list) {
+        // Every row in one insertion instead of one per snapshot.
+        QStringList names;
+        names.reserve(entries.size());
+        for (const kestrune::SnapshotEntry& entry : entries)
+            names.append(entry.name);
+        list->addItems(names);
+    }
     QListWidgetItem* top = nullptr;
-    bool madeCurrent = false;
-    for (const kestrune::SnapshotEntry& entry : entries) {
+    QListWidgetItem* current = nullptr;
+    for (qsizetype row = 0; row < entries.size(); ++row) {
+        const kestrune::SnapshotEntry& entry = entries.at(row);
         order.append(entry.file);
         const QString path = prefix + entry.file;
         listed.insert(path);
         syncSnapshotHotkey(path, entry.name);
         if (!list)
             continue;
-        // Filled before it joins the list: the model then announces one new
-        // row instead of a row and three changes.
-        auto filled = std::make_unique<QListWidgetItem>(entry.name);
-        fillItem(filled.get(), entry, path, texts);
-        QListWidgetItem* item = filled.release();
-        list->addItem(item);
+        QListWidgetItem* item = list->item(int(row));
+        {
+            // Nothing has been laid out or painted since the rows went in,
+            // so the view needs no news of their data.
+            const QSignalBlocker quiet(list->model());
+            fillItem(item, entry, path, texts);
+        }
         if (path == view.topPath)
             top = item;
-        if (path == target) {
-            list->setCurrentItem(item);
-            madeCurrent = true;
-        }
+        if (path == target)
+            current = item;
     }
+    if (current)
+        list->setCurrentItem(current);
 
     // Files that vanished, were renamed outside the plug-in or fell past the
     // limit lose their hotkeys here.
@@ -146,7 +156,7 @@ void Kestrune::refresh(const QString& select) {
 
     if (!list)
         return;
-    if (!madeCurrent && list->count() > 0)
+    if (!current && list->count() > 0)
         list->setCurrentRow(std::max(0, std::min(list->count() - 1, view.row)));
     if (view.keep) {
         list->doItemsLayout();
