@@ -1,5 +1,6 @@
 // settings.json: last snapshot, the user's order and every hotkey's bindings.
 #include "Kestrune.h"
+#include "SettingsFile.h"
 
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -26,16 +27,11 @@ QJsonArray saveBindings(obs_hotkey_id id) {
 }
 
 void loadBindings(obs_hotkey_id id, const QJsonArray& bindings) {
-    const QByteArray json =
-        QJsonDocument(QJsonObject{{"bindings", bindings}}).toJson(QJsonDocument::Compact);
-    obs_data_t* data = obs_data_create_from_json(json.constData());
-    if (!data)
+    obs_data_array_t* array = hostBindings(bindings);
+    if (!array)
         return;
-    obs_data_array_t* array = obs_data_get_array(data, "bindings");
-    if (array)
-        obs_hotkey_load(id, array);
+    obs_hotkey_load(id, array);
     obs_data_array_release(array);
-    obs_data_release(data);
 }
 
 void Kestrune::saveSettings() {

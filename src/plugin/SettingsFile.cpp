@@ -18,3 +18,15 @@ QJsonObject readSettingsFile(const QString& path) {
         return QJsonObject();
     return QJsonDocument::fromJson(bytes).object();
 }
+
+obs_data_array_t* hostBindings(const QJsonArray& bindings) {
+    // The host parses whole data objects only, so the array travels wrapped in one.
+    const QByteArray json =
+        QJsonDocument(QJsonObject{{"bindings", bindings}}).toJson(QJsonDocument::Compact);
+    obs_data_t* data = obs_data_create_from_json(json.constData());
+    if (!data)
+        return nullptr;
+    obs_data_array_t* array = obs_data_get_array(data, "bindings");
+    obs_data_release(data);
+    return array;
+}

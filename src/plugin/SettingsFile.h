@@ -1,7 +1,10 @@
-// Reading settings.json: kept apart from the controller so the fuzzer runs
-// the very code the plug-in starts with.
+// Reading settings.json and handing its bindings to the host: kept apart
+// from the controller so the fuzzer runs the very code the plug-in uses.
 #pragma once
 
+#include <obs-data.h>
+
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QString>
 
@@ -10,3 +13,7 @@ inline constexpr qint64 maxSettingsSize = 4194304;
 // The top-level object of the settings file; an empty object when the file is
 // missing, not a regular file, larger than maxSettingsSize or not a JSON object.
 QJsonObject readSettingsFile(const QString& path);
+
+// A bindings array in the host's own form, as obs_hotkey_load takes it; null
+// when the host refuses the text. Release it with obs_data_array_release.
+obs_data_array_t* hostBindings(const QJsonArray& bindings);
