@@ -1,6 +1,7 @@
 // Snapshot reader on arbitrary file bytes. A file it accepts must survive a
-// write and a second read unchanged, and a refused read must leave the
-// caller's record alone.
+// write and a second read unchanged, a refused read must leave the caller's
+// record alone, and the quick path for the writer's own shape must give the
+// answers of Qt's parser.
 #include "FuzzSupport.h"
 #include "kestrune.h"
 
@@ -21,6 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kestrune::Snapshot sentinel;
     sentinel.name = QStringLiteral("untouched");
     sentinel.docks = {QStringLiteral("keep")};
+
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    for (const bool nameOnly : {false, true}) {
+        kestrune::Snapshot quick = sentinel;
+        kestrune::Snapshot qt = sentinel;
+        FUZZ_CHECK(kestrune::detail::parse(bytes, quick, nameOnly) ==
+                   kestrune::detail::parse(bytes, qt, nameOnly, true));
+        FUZZ_CHECK(quick == qt);
+    }
     kestrune::Snapshot record = sentinel;
     const kestrune::FileStatus status = kestrune::read(path, record);
     if (status != kestrune::FileStatus::Ok) {

@@ -64,6 +64,10 @@ namespace detail {
 // and modified (when given) the file's modification time, taken from the open
 // file so that the listing needs no second look-up.
 FileStatus readName(const QString& path, QString& name, QDateTime* modified);
+// The checks of read() on bytes already in memory. Files in the writer's own
+// shape take a quick path; qtOnly sends every file through QJsonDocument, so
+// that tests can hold the two to the same answers.
+FileStatus parse(const QByteArray& bytes, Snapshot& out, bool nameOnly, bool qtOnly = false);
 // dir's absolute, clean path ending in one "/", so that prefix + file name is
 // the file's absolute path.
 QString entryPrefix(const QString& dir);

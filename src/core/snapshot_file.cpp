@@ -1,5 +1,7 @@
 #include "kestrune.h"
 
+#include "canonical_document.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -7,11 +9,19 @@
 #include <QJsonParseError>
 #include <QJsonValue>
 #include <QSaveFile>
+#include <QScopeGuard>
 
 #include <QtEndian>
 
 #include <array>
+#include <cerrno>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace kestrune {
 
@@ -45,41 +55,52 @@ constexpr Base64Tables base64Tables = [] {
     return tables;
 }();
 
+inline quint32 lowByte(char16_t unit) {
+    return unit & 0xff;
+}
+inline quint32 lowByte(char unit) {
+    return static_cast<unsigned char>(unit);
+}
+
 // One group of four units as the little-endian word of its three bytes, with
-// badUnit set when a unit is outside the alphabet. Units above 0xff are left
-// to the caller, which sees them in the high bytes it collects.
-inline quint32 decodeGroup(const char16_t* in) {
-    return base64Tables.position[0][in[0] & 0xff] | base64Tables.position[1][in[1] & 0xff] |
-           base64Tables.position[2][in[2] & 0xff] | base64Tables.position[3][in[3] & 0xff];
+// badUnit set when a unit is outside the alphabet. UTF-16 units above 0xff are
+// left to the caller, which sees them in the high bytes it collects.
+template <typename Unit>
+inline quint32 decodeGroup(const Unit* in) {
+    return base64Tables.position[0][lowByte(in[0])] | base64Tables.position[1][lowByte(in[1])] |
+           base64Tables.position[2][lowByte(in[2])] | base64Tables.position[3][lowByte(in[3])];
 }
 
 // Qt's strict decoder costs more than parsing the whole document. Canonical
 // text (what the writer produces: whole groups, alphabet only, "=" only at
-// the end) is checked here, straight from the UTF-16 data, and decoded into
-// out when Store; anything else is left to Qt, whose verdict rules. Returns
-// the decoded size, or -1 for text that is not canonical.
-template <bool Store>
-qsizetype decodeCanonical(QStringView text, char* out) {
-    const qsizetype length = text.size();
+// the end) is checked here, from UTF-16 or from the file's own bytes, and
+// decoded into out when Store; anything else is left to Qt, whose verdict
+// rules. Returns the decoded size, or -1 for text that is not canonical.
+template <bool Store, typename Unit>
+qsizetype decodeCanonical(const Unit* in, qsizetype length, char* out) {
     if (length % 4 != 0)
         return -1;
     int padding = 0;
-    if (length > 0 && text[length - 1] == u'=')
-        padding = text[length - 2] == u'=' ? 2 : 1;
+    if (length > 0 && in[length - 1] == Unit('='))
+        padding = in[length - 2] == Unit('=') ? 2 : 1;
 
-    const char16_t* in = text.utf16();
     const qsizetype groups = length / 4;
     // Errors are collected and tested once: bit 24 of the words for units
-    // outside the alphabet, the high bytes of the units for anything above
+    // outside the alphabet, the high bytes of UTF-16 units for anything above
     // Latin-1 (whose low byte alone could look like a valid unit).
     quint32 badWords = 0;
     quint64 highBytes = 0;
+    const auto collectHighBytes = [&highBytes](const Unit* group) {
+        if constexpr (sizeof(Unit) == 2) {
+            quint64 units;
+            std::memcpy(&units, group, sizeof units);
+            highBytes |= units;
+        }
+    };
     qsizetype group = 0;
     // Whole 4-byte stores while a later group still owns the fourth byte.
     for (; group + 1 < groups; ++group, in += 4) {
-        quint64 units;
-        std::memcpy(&units, in, sizeof units);
-        highBytes |= units;
+        collectHighBytes(in);
         const quint32 word = decodeGroup(in);
         badWords |= word;
         if constexpr (Store) {
@@ -90,14 +111,12 @@ qsizetype decodeCanonical(QStringView text, char* out) {
     }
     if (groups > 0) {
         // The last group, possibly padded: "=" reads as zero bits.
-        char16_t last[4] = {in[0], in[1], in[2], in[3]};
+        Unit last[4] = {in[0], in[1], in[2], in[3]};
         if (padding >= 1)
-            last[3] = u'A';
+            last[3] = Unit('A');
         if (padding == 2)
-            last[2] = u'A';
-        quint64 units;
-        std::memcpy(&units, last, sizeof units);
-        highBytes |= units;
+            last[2] = Unit('A');
+        collectHighBytes(last);
         const quint32 word = decodeGroup(last);
         badWords |= word;
         if constexpr (Store) {
@@ -119,6 +138,10 @@ struct Decoded {
     QByteArray bytes; // only when kept
 };
 
+inline const char16_t* units(const QString& text) {
+    return reinterpret_cast<const char16_t*>(text.constData());
+}
+
 // Strict Base64 of a JSON string. Without keep, only the verdict and the
 // decoded size are wanted, so canonical text is checked without decoding.
 Decoded decodeStrict(const QJsonValue& value, bool keep) {
@@ -126,13 +149,13 @@ Decoded decodeStrict(const QJsonValue& value, bool keep) {
     Decoded result;
     if (keep) {
         QByteArray bytes(text.size() / 4 * 3, Qt::Uninitialized);
-        const qsizetype size = decodeCanonical<true>(text, bytes.data());
+        const qsizetype size = decodeCanonical<true>(units(text), text.size(), bytes.data());
         if (size >= 0) {
             bytes.truncate(size);
             return {true, size, std::move(bytes)};
         }
     } else {
-        const qsizetype size = decodeCanonical<false>(text, nullptr);
+        const qsizetype size = decodeCanonical<false>(units(text), text.size(), nullptr);
         if (size >= 0)
             return {true, size, QByteArray()};
     }
@@ -199,9 +222,63 @@ FileStatus write(const QString& path, const Snapshot& snapshot) {
 
 namespace {
 
-// The whole of read(). With nameOnly, every check still runs, but the layout
-// bytes and the dock names are not kept: only out.name is set on Ok.
-FileStatus readFile(const QString& path, Snapshot& out, bool nameOnly, QDateTime* modified) {
+// The file's bytes, up to the size limit plus one, and its modification time.
+#ifdef Q_OS_UNIX
+FileStatus readBytes(const QString& path, QByteArray& bytes, QDateTime* modified) {
+    const QByteArray native = QFile::encodeName(path);
+    int fd = -1;
+    do {
+        // Non-blocking, so that a FIFO named like a snapshot cannot hang the
+        // host; only regular files are read.
+        fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return FileStatus::OpenFailed;
+    const auto closeFile = qScopeGuard([fd] { ::close(fd); });
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return FileStatus::OpenFailed;
+    if (info.st_size > maxFileSize)
+        return FileStatus::TooLarge;
+
+    // One byte beyond the size shows a file that has grown since; such a file
+    // is read on up to the limit plus one.
+    qsizetype capacity = qsizetype(info.st_size) + 1;
+    bytes = QByteArray(capacity, Qt::Uninitialized);
+    qsizetype filled = 0;
+    for (;;) {
+        const qsizetype wanted = capacity - filled;
+        const ssize_t count = ::read(fd, bytes.data() + filled, size_t(wanted));
+        if (count < 0) {
+            if (errno == EINTR)
+                continue;
+            return FileStatus::OpenFailed;
+        }
+        filled += count;
+        if (count == 0)
+            break;
+        // A short read that reaches the size seen by fstat is the end of a
+        // regular file; asking again would only return nothing.
+        if (count < wanted && filled >= info.st_size)
+            break;
+        if (filled == capacity) {
+            if (capacity > maxFileSize)
+                break;
+            capacity = maxFileSize + 1;
+            bytes.resize(capacity);
+        }
+    }
+    bytes.truncate(filled);
+    if (filled > maxFileSize)
+        return FileStatus::TooLarge;
+    if (modified)
+        // In UTC: the same instant, without a time zone look-up per file.
+        *modified = QDateTime::fromMSecsSinceEpoch(
+            qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000, Qt::UTC);
+    return FileStatus::Ok;
+}
+#else
+FileStatus readBytes(const QString& path, QByteArray& bytes, QDateTime* modified) {
     QFile file(path);
     // Unbuffered: the content is read in one call, a buffer would only copy it.
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
@@ -209,17 +286,59 @@ FileStatus readFile(const QString& path, Snapshot& out, bool nameOnly, QDateTime
     const qint64 size = file.size();
     if (size > maxFileSize)
         return FileStatus::TooLarge;
-    // One byte beyond the size shows a file that has grown since, or one that
-    // reports no size at all; such a file is read on up to the limit plus one.
-    QByteArray bytes = file.read(size + 1);
+    bytes = file.read(size + 1);
     if (bytes.size() > size)
         bytes += file.read(maxFileSize + 1 - bytes.size());
     if (bytes.size() > maxFileSize)
         return FileStatus::TooLarge;
-    const QDateTime fileTime =
-        modified ? file.fileTime(QFileDevice::FileModificationTime) : QDateTime();
-    file.close();
+    if (modified)
+        *modified = file.fileTime(QFileDevice::FileModificationTime);
+    return FileStatus::Ok;
+}
+#endif
 
+// Strict Base64 straight from the file's bytes; -1 when not canonical.
+qsizetype decodeSpan(const detail::Span& text, QByteArray* out) {
+    if (!out)
+        return decodeCanonical<false>(text.data, text.size, nullptr);
+    QByteArray bytes(text.size / 4 * 3, Qt::Uninitialized);
+    const qsizetype size = decodeCanonical<true>(text.data, text.size, bytes.data());
+    if (size >= 0) {
+        bytes.truncate(size);
+        *out = std::move(bytes);
+    }
+    return size;
+}
+
+QString decodeUtf8(const detail::Span& text) {
+    return QString::fromUtf8(text.data, text.size);
+}
+
+// The quick way for files in the writer's own shape. False when the file is
+// not in that shape or fails a check: Qt's parser then gives the verdict.
+bool parseCanonical(const QByteArray& bytes, Snapshot& out, bool nameOnly) {
+    detail::CanonicalDocument document;
+    if (!detail::scanCanonical(bytes, document))
+        return false;
+    if (QLatin1String(document.plugin.data, document.plugin.size) != QLatin1String(pluginId))
+        return false;
+    Snapshot record;
+    record.name = decodeUtf8(document.name).trimmed().normalized(QString::NormalizationForm_C);
+    if (record.name.isEmpty() || record.name.size() > maxNameLength)
+        return false;
+    if (decodeSpan(document.state, nameOnly ? nullptr : &record.state) <= 0 ||
+        decodeSpan(document.geometry, nameOnly ? nullptr : &record.geometry) <= 0)
+        return false;
+    if (!nameOnly) {
+        record.docks.reserve(document.docks.size());
+        for (const detail::Span& dock : document.docks)
+            record.docks.append(decodeUtf8(dock));
+    }
+    out = std::move(record);
+    return true;
+}
+
+FileStatus parseWithQt(const QByteArray& bytes, Snapshot& out, bool nameOnly) {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(bytes, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
@@ -265,12 +384,33 @@ FileStatus readFile(const QString& path, Snapshot& out, bool nameOnly, QDateTime
         record.geometry = std::move(decodedGeometry.bytes);
     }
     out = std::move(record);
+    return FileStatus::Ok;
+}
+
+// The whole of read(). With nameOnly, every check still runs, but the layout
+// bytes and the dock names are not kept: only out.name is set on Ok.
+FileStatus readFile(const QString& path, Snapshot& out, bool nameOnly, QDateTime* modified) {
+    QByteArray bytes;
+    QDateTime fileTime;
+    const FileStatus status = readBytes(path, bytes, modified ? &fileTime : nullptr);
+    if (status != FileStatus::Ok)
+        return status;
+    Snapshot record;
+    if (detail::parse(bytes, record, nameOnly) != FileStatus::Ok)
+        return FileStatus::Invalid;
+    out = std::move(record);
     if (modified)
         *modified = fileTime;
     return FileStatus::Ok;
 }
 
 } // namespace
+
+FileStatus detail::parse(const QByteArray& bytes, Snapshot& out, bool nameOnly, bool qtOnly) {
+    if (!qtOnly && parseCanonical(bytes, out, nameOnly))
+        return FileStatus::Ok;
+    return parseWithQt(bytes, out, nameOnly);
+}
 
 FileStatus read(const QString& path, Snapshot& out) {
     return readFile(path, out, false, nullptr);

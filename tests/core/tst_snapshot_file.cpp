@@ -1,5 +1,7 @@
 #include "test_files.h"
 
+#include "canonical_document.h"
+
 #include <QDirIterator>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -8,6 +10,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -62,6 +65,7 @@ private slots:
             minimal + QByteArray(kestrune::maxFileSize - minimal.size(), ' ');
         QVERIFY(writeBytes(sizes.filePath("at.json"), atLimit));
         QVERIFY(writeBytes(sizes.filePath("over.json"), atLimit + ' '));
+        QCOMPARE(mkfifo(QFile::encodeName(sizes.filePath("fifo.json")).constData(), 0600), 0);
     }
 
     // Folders below a temporary folder: "ok", "locked" and "limited" hold
@@ -153,6 +157,8 @@ private slots:
         QTest::newRow("2097153 bytes") << sizes.filePath("over.json") << FileStatus::TooLarge;
         QTest::newRow("missing file") << sizes.filePath("gone.json") << FileStatus::OpenFailed;
         QTest::newRow("folder") << sizes.path() << FileStatus::OpenFailed;
+        // Opening a FIFO for reading would wait for a writer forever.
+        QTest::newRow("fifo") << sizes.filePath("fifo.json") << FileStatus::OpenFailed;
     }
 
     void read() {
@@ -200,6 +206,95 @@ private slots:
                      qPrintable(text));
             QCOMPARE(out.state, valid ? qt.decoded : sentinel.state);
         }
+    }
+
+    // Files in the writer's shape skip QJsonDocument; every answer, kept
+    // bytes included, must be the one Qt's parser leads to. The files are the
+    // corpus, writer output with awkward names and docks, and those files
+    // with one byte changed, inserted or removed.
+    void quickReadMatchesQt() {
+        QList<QByteArray> files;
+        const QDir corpus(KESTRUNE_HOSTILE_DIR);
+        for (const QString& file : corpus.entryList(QDir::Files))
+            files.append(readBytes(corpus.filePath(file)));
+        const QStringList texts = {"Live",
+                                   "  padded  ",
+                                   "e\u0301 decomposed",
+                                   "\u00e9t\u00e9 \u20ac",
+                                   emoji + "x",
+                                   "\ufffe\ufdd0 noncharacters",
+                                   "\uffff\U0010FFFF",
+                                   "tab\tand\u007f",
+                                   QString(81, 'n')};
+        for (const QString& text : texts) {
+            files.append(testfiles::documentNamed(text));
+            Snapshot snapshot = good;
+            snapshot.docks = {text, QString(), "dock"};
+            QTemporaryDir dir;
+            QCOMPARE(kestrune::write(dir.filePath("w.json"), snapshot), FileStatus::Ok);
+            files.append(readBytes(dir.filePath("w.json")));
+            // The writer's own files must take the quick path, or it is lost;
+            // only the escaped tab is left to Qt.
+            kestrune::detail::CanonicalDocument document;
+            QCOMPARE(kestrune::detail::scanCanonical(files.constLast(), document),
+                     !text.contains('\t'));
+        }
+
+        // Names as raw UTF-8, valid and not, and members given twice.
+        const QByteArray plain =
+            R"({"format": 1, "plugin": "obs-kestrune", "name": "N",)"
+            R"( "state": "c3RhdGU=", "geometry": "Z2VvbWV0cnk=", "docks": []})";
+        for (const char* name :
+             {"\xed\xa0\x80 surrogate", "\xed\x9f\xbf below", "\xc0\xaf overlong", "\xe0\x80\xaf",
+              "\xf0\x8f\xbf\xbf", "\xf4\x90\x80\x80 too high", "\xf4\x8f\xbf\xbf top",
+              "\xef\xbf\xbe", "cut \xe2\x82", "\xe2\x82", "lone \x80", "\xc3\xa9 ok"})
+            files.append(QByteArray(plain).replace("\"N\"", '"' + QByteArray(name) + '"'));
+        for (const char* twice :
+             {R"("name": "M")", R"("format": 2, "format": 1)",
+              R"("plugin": "x", "plugin": "obs-kestrune")",
+              R"("plugin": "obs-kestrune", "plugin": "x")", R"("docks": ["a"], "docks": ["b"])",
+              R"("docks": [], "docks": 1)", R"("state": "AA==", "state": "")"})
+            files.append(QByteArray(plain).replace(R"("name": "N")",
+                                                   QByteArray(R"("name": "N", )") + twice));
+
+        // Bytes that matter to JSON, to UTF-8 and to Base64.
+        static const char awkwardBytes[] =
+            "\"\\/{}[],: \t\n\x00\x1f\x7f\x80\xbf\xc0\xc1\xc2\xdf\xe0\xed"
+            "\xef\xf0\xf4\xf5\xff=+1aA.e-";
+        const QByteArray awkward(awkwardBytes, sizeof awkwardBytes - 1);
+        QRandomGenerator random(20261206);
+        const qsizetype seeds = files.size();
+        for (int round = 0; round < 4000; ++round) {
+            QByteArray bytes = files.at(random.bounded(int(seeds)));
+            const qsizetype at = random.bounded(int(bytes.size()) + 1);
+            const char byte = awkward.at(random.bounded(int(awkward.size())));
+            switch (round % 3) {
+            case 0:
+                if (at < bytes.size())
+                    bytes[at] = byte;
+                break;
+            case 1:
+                bytes.insert(at, byte);
+                break;
+            default:
+                bytes.remove(at, 1);
+            }
+            files.append(bytes);
+        }
+
+        int quickAccepted = 0;
+        for (const QByteArray& bytes : std::as_const(files)) {
+            for (const bool nameOnly : {false, true}) {
+                Snapshot quick = sentinel;
+                Snapshot qt = sentinel;
+                const FileStatus quickStatus = kestrune::detail::parse(bytes, quick, nameOnly);
+                QCOMPARE(quickStatus, kestrune::detail::parse(bytes, qt, nameOnly, true));
+                QVERIFY2(quick == qt, bytes.constData());
+                quickAccepted += quickStatus == FileStatus::Ok;
+            }
+        }
+        // Enough of the changed files must still be valid for the test to mean anything.
+        QVERIFY(quickAccepted > files.size() / 5);
     }
 };
 
