@@ -37,7 +37,10 @@ for path, label in zip(sys.argv[1:], ("core", "plug-in")):
     runs = json.load(open(path))["benchmarks"]
     median = {re.sub(r"/(real_time|manual_time|iterations:\d+)", "", r["run_name"]): r
               for r in runs if r.get("aggregate_name") == "median"}
-    for name, r in median.items():
+    # Baselines first, then the measured benchmarks, each group by name.
+    def is_baseline(name):
+        return not any(name.startswith(k) for k in targets)
+    for name, r in sorted(median.items(), key=lambda item: (not is_baseline(item[0]), item[0])):
         wall, cpu = r["real_time"], r["cpu_time"]
         base, target = next((v for k, v in targets.items() if name.startswith(k)), (None, None))
         if base is None:
