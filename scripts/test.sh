@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds, runs a short fuzzing
 # smoke of every fuzz target, then every test through ctest under a virtual
-# X server (unit, plug-in host, robustness, locale and real-OBS end-to-end).
-# Extra arguments go to the last ctest, e.g. -LE e2e to leave real OBS out.
+# X server (unit, plug-in host, robustness, locale and real-OBS end-to-end),
+# and last the same suite, real OBS excepted, built with ASan and UBSan.
+# Extra arguments go to the main ctest run, e.g. -LE e2e to leave real OBS out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,3 +17,5 @@ ctest --preset fuzz -j"$(nproc)"
 
 xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" \
     ctest --preset default -j"$(nproc)" "$@"
+
+scripts/sanitize.sh
