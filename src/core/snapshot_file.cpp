@@ -10,6 +10,7 @@
 #include <QJsonValue>
 #include <QSaveFile>
 #include <QScopeGuard>
+#include <QTimeZone>
 
 #include <QtEndian>
 
@@ -271,10 +272,15 @@ FileStatus readBytes(const QString& path, QByteArray& bytes, QDateTime* modified
     bytes.truncate(filled);
     if (filled > maxFileSize)
         return FileStatus::TooLarge;
-    if (modified)
+    if (modified) {
         // In UTC: the same instant, without a time zone look-up per file.
-        *modified = QDateTime::fromMSecsSinceEpoch(
-            qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000, Qt::UTC);
+        const qint64 msecs = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+#if QT_VERSION >= QT_VERSION_CHECK(6, 5, 0)
+        *modified = QDateTime::fromMSecsSinceEpoch(msecs, QTimeZone::UTC);
+#else
+        *modified = QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
+#endif
+    }
     return FileStatus::Ok;
 }
 #else
