@@ -178,35 +178,21 @@ bool scanCanonical(const QByteArray& bytes, CanonicalDocument& out) {
         ++p;
         skipSpace(p, end);
 
-        Span ignored;
+        Span obs;
         bool scanned = false;
-        switch (member) {
-        case Format:
+        if (member == Format) {
             // Only the plain "1"; "1.0", "1e0" and the like go to Qt.
             scanned = at(p, end) == '1';
-            if (scanned)
-                ++p;
-            break;
-        case Docks:
+            p += scanned ? 1 : 0;
+        } else if (member == Docks) {
             scanned = scanStrings(p, end, out.docks);
-            break;
-        case Plugin:
-            scanned = scanString(p, end, out.plugin);
-            break;
-        case Obs:
-            scanned = scanString(p, end, ignored);
-            break;
-        case Name:
-            scanned = scanString(p, end, out.name);
-            break;
-        case State:
-            scanned = scanRaw(p, end, out.state);
-            break;
-        case Geometry:
-            scanned = scanRaw(p, end, out.geometry);
-            break;
-        default:
-            break;
+        } else if (member == State || member == Geometry) {
+            scanned = scanRaw(p, end, member == State ? out.state : out.geometry);
+        } else {
+            scanned = scanString(p, end,
+                                 member == Plugin ? out.plugin
+                                 : member == Name ? out.name
+                                                  : obs);
         }
         if (!scanned)
             return false;
