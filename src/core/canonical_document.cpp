@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstring>
+#include <string_view>
 
 namespace kestrune::detail {
 
@@ -142,11 +143,11 @@ bool scanStrings(const Byte*& p, const Byte* end, QVarLengthArray<Span, 32>& out
 enum Member { Format, Plugin, Obs, Name, State, Geometry, Docks, MemberCount, Unknown };
 
 Member memberOf(const Span& key) {
-    static constexpr std::array<const char*, MemberCount> keys = {
+    static constexpr std::array<std::string_view, MemberCount> keys = {
         "format", "plugin", "obs", "name", "state", "geometry", "docks"};
+    const std::string_view text(key.data, size_t(key.size));
     for (int member = 0; member < MemberCount; ++member) {
-        const char* text = keys[member];
-        if (std::strlen(text) == size_t(key.size) && std::memcmp(text, key.data, key.size) == 0)
+        if (keys[member] == text)
             return Member(member);
     }
     return Unknown;

@@ -139,6 +139,21 @@ struct Decoded {
     QByteArray bytes; // only when kept
 };
 
+// Canonical Base64 of length units, decoded into out when given (out is left
+// alone otherwise); the decoded size, or -1 when not canonical.
+template <typename Unit>
+qsizetype decodeCanonicalInto(const Unit* in, qsizetype length, QByteArray* out) {
+    if (!out)
+        return decodeCanonical<false>(in, length, nullptr);
+    QByteArray bytes(length / 4 * 3, Qt::Uninitialized);
+    const qsizetype size = decodeCanonical<true>(in, length, bytes.data());
+    if (size >= 0) {
+        bytes.truncate(size);
+        *out = std::move(bytes);
+    }
+    return size;
+}
+
 inline const char16_t* units(const QString& text) {
     return reinterpret_cast<const char16_t*>(text.constData());
 }
@@ -148,17 +163,10 @@ inline const char16_t* units(const QString& text) {
 Decoded decodeStrict(const QJsonValue& value, bool keep) {
     const QString text = value.toString();
     Decoded result;
-    if (keep) {
-        QByteArray bytes(text.size() / 4 * 3, Qt::Uninitialized);
-        const qsizetype size = decodeCanonical<true>(units(text), text.size(), bytes.data());
-        if (size >= 0) {
-            bytes.truncate(size);
-            return {true, size, std::move(bytes)};
-        }
-    } else {
-        const qsizetype size = decodeCanonical<false>(units(text), text.size(), nullptr);
-        if (size >= 0)
-            return {true, size, QByteArray()};
+    result.size = decodeCanonicalInto(units(text), text.size(), keep ? &result.bytes : nullptr);
+    if (result.size >= 0) {
+        result.ok = true;
+        return result;
     }
     QByteArray::FromBase64Result qt = QByteArray::fromBase64Encoding(
         text.toLatin1(), QByteArray::Base64Encoding | QByteArray::AbortOnBase64DecodingErrors);
@@ -303,19 +311,6 @@ FileStatus readBytes(const QString& path, QByteArray& bytes, QDateTime* modified
 }
 #endif
 
-// Strict Base64 straight from the file's bytes; -1 when not canonical.
-qsizetype decodeSpan(const detail::Span& text, QByteArray* out) {
-    if (!out)
-        return decodeCanonical<false>(text.data, text.size, nullptr);
-    QByteArray bytes(text.size / 4 * 3, Qt::Uninitialized);
-    const qsizetype size = decodeCanonical<true>(text.data, text.size, bytes.data());
-    if (size >= 0) {
-        bytes.truncate(size);
-        *out = std::move(bytes);
-    }
-    return size;
-}
-
 QString decodeUtf8(const detail::Span& text) {
     return QString::fromUtf8(text.data, text.size);
 }
@@ -332,8 +327,10 @@ bool parseCanonical(const QByteArray& bytes, Snapshot& out, bool nameOnly) {
     record.name = decodeUtf8(document.name).trimmed().normalized(QString::NormalizationForm_C);
     if (record.name.isEmpty() || record.name.size() > maxNameLength)
         return false;
-    if (decodeSpan(document.state, nameOnly ? nullptr : &record.state) <= 0 ||
-        decodeSpan(document.geometry, nameOnly ? nullptr : &record.geometry) <= 0)
+    if (decodeCanonicalInto(document.state.data, document.state.size,
+                            nameOnly ? nullptr : &record.state) <= 0 ||
+        decodeCanonicalInto(document.geometry.data, document.geometry.size,
+                            nameOnly ? nullptr : &record.geometry) <= 0)
         return false;
     if (!nameOnly) {
         record.docks.reserve(document.docks.size());
@@ -401,13 +398,11 @@ FileStatus readFile(const QString& path, Snapshot& out, bool nameOnly, QDateTime
     const FileStatus status = readBytes(path, bytes, modified ? &fileTime : nullptr);
     if (status != FileStatus::Ok)
         return status;
-    Snapshot record;
-    if (detail::parse(bytes, record, nameOnly) != FileStatus::Ok)
-        return FileStatus::Invalid;
-    out = std::move(record);
-    if (modified)
+    // parse() leaves out alone unless it succeeds.
+    const FileStatus parsed = detail::parse(bytes, out, nameOnly);
+    if (parsed == FileStatus::Ok && modified)
         *modified = fileTime;
-    return FileStatus::Ok;
+    return parsed;
 }
 
 } // namespace
