@@ -72,6 +72,17 @@ inline quint32 decodeGroup(const Unit* in) {
            base64Tables.position[2][lowByte(in[2])] | base64Tables.position[3][lowByte(in[3])];
 }
 
+// The four units of a group as one word, to collect their high bytes; bytes
+// from the file have none.
+inline quint64 highBytesOf(const char16_t* group) {
+    quint64 units;
+    std::memcpy(&units, group, sizeof units);
+    return units;
+}
+inline quint64 highBytesOf(const char*) {
+    return 0;
+}
+
 // Qt's strict decoder costs more than parsing the whole document. Canonical
 // text (what the writer produces: whole groups, alphabet only, "=" only at
 // the end) is checked here, from UTF-16 or from the file's own bytes, and
@@ -91,17 +102,10 @@ qsizetype decodeCanonical(const Unit* in, qsizetype length, char* out) {
     // Latin-1 (whose low byte alone could look like a valid unit).
     quint32 badWords = 0;
     quint64 highBytes = 0;
-    const auto collectHighBytes = [&highBytes](const Unit* group) {
-        if constexpr (sizeof(Unit) == 2) {
-            quint64 units;
-            std::memcpy(&units, group, sizeof units);
-            highBytes |= units;
-        }
-    };
     qsizetype group = 0;
     // Whole 4-byte stores while a later group still owns the fourth byte.
     for (; group + 1 < groups; ++group, in += 4) {
-        collectHighBytes(in);
+        highBytes |= highBytesOf(in);
         const quint32 word = decodeGroup(in);
         badWords |= word;
         if constexpr (Store) {
@@ -117,7 +121,7 @@ qsizetype decodeCanonical(const Unit* in, qsizetype length, char* out) {
             last[3] = Unit('A');
         if (padding == 2)
             last[2] = Unit('A');
-        collectHighBytes(last);
+        highBytes |= highBytesOf(last);
         const quint32 word = decodeGroup(last);
         badWords |= word;
         if constexpr (Store) {
