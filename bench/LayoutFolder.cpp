@@ -1,6 +1,6 @@
 #include "LayoutFolder.h"
 
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 // The snapshot core against the floor: one pass over a folder of 1000
 // realistic snapshot files, read and parsed with nothing else done.
 #include "LayoutFolder.h"
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QDir>
 #include <QMainWindow>

@@ -4,7 +4,7 @@
 #include "TestHost.h"
 
 #include "LayoutFolder.h"
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAction>

@@ -2,7 +2,7 @@
 // snapshots. A name it calls valid must be safe to save: its file stays in
 // the folder and replaces no other snapshot's file.
 #include "FuzzSupport.h"
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QCoreApplication>
 #include <QDir>

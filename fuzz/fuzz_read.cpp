@@ -3,7 +3,7 @@
 // record alone, and the quick path for the writer's own shape must give the
 // answers of Qt's parser.
 #include "FuzzSupport.h"
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QCoreApplication>
 #include <QFile>

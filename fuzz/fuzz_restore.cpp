@@ -1,7 +1,7 @@
 // restore of arbitrary state and geometry bytes on a real window. Whatever Qt
 // makes of the bytes, a refused snapshot leaves the window as it was.
 #include "FuzzSupport.h"
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QApplication>
 #include <QDockWidget>

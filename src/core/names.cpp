@@ -1,4 +1,4 @@
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -2,7 +2,7 @@
 // Its members are split across files named after the question each answers.
 #pragma once
 
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <obs-frontend-api.h>
 #include <obs.h>

@@ -1,7 +1,7 @@
 // Small helpers shared by the core tests.
 #pragma once
 
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QFile>
 #include <QJsonArray>

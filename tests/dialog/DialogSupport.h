@@ -3,7 +3,7 @@
 #pragma once
 
 #include "TestHost.h"
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QtWidgets>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "TestHost.h"
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QDir>
 #include <QDockWidget>

@@ -1,7 +1,7 @@
 // Writers killed at random moments never leave a torn file: every target is
 // afterwards the last finished version or the one being written, and nothing
 // half-made is ever listed as a snapshot.
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>

@@ -1,6 +1,6 @@
 // Every malformed shape of a snapshot file, with hostile file names and
 // special files around them, is listed and name-checked without harm.
-#include "kestrune.h"
+#include "Snapshot.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,6 +1,6 @@
 // Hostile state bytes must never reach Qt's parser in a shape that makes it
 // read out of bounds, recurse without end or spin; real states always pass.
-#include "kestrune.h"
+#include "Snapshot.h"
 #include "state_format.h"
 
 #include <QApplication>
