@@ -23,8 +23,6 @@
 #include <chrono>
 #include <functional>
 
-using testhost::Host;
-using testhost::Modals;
 
 namespace {
 
@@ -32,8 +30,7 @@ constexpr int folderSize = 1000;
 const QString newName = QStringLiteral("Bench Save New");
 
 QString moduleText(const char* key) {
-    auto lookup = Host::get().symbol<const char* (*)(const char*)>("obs_module_text");
-    return lookup ? QString::fromUtf8(lookup(key)) : QString::fromUtf8(key);
+    return TestHost::text(key);
 }
 
 // The host's window grows the docks it lacks, so that the snapshots are as
@@ -78,36 +75,35 @@ struct Plugin {
     QString error;
 
     Plugin() {
-        Host& host = Host::get();
-        host.start();
-        QMainWindow* window = host.window();
+        TestHost::start();
+        QMainWindow* window = TestHost::window();
         addMissingDocks(*window);
-        files = benchdata::populate(*window, host.snapshotsDir(), folderSize);
+        files = benchdata::populate(*window, TestHost::dir("snapshots"), folderSize);
         if (files.size() != folderSize) {
             error = QStringLiteral("the snapshot folder could not be filled");
             return;
         }
-        host.finishLoading();
-        Host::wait(0);
+        TestHost::fire(OBS_FRONTEND_EVENT_FINISHED_LOADING);
+        TestHost::wait(0);
         openDialog();
         if (!dialog || !list || !refreshButton || !saveNewButton)
             error = QStringLiteral("the manager dialog did not open with its buttons");
         else if (list->count() != folderSize)
             error = QStringLiteral("the dialog does not list every snapshot");
-        Host::wait(150); // the settings writes that start-up leaves pending
+        TestHost::wait(150); // the settings writes that start-up leaves pending
     }
 
     void openDialog() {
         const QString title = moduleText("Title");
-        for (QAction* action : Host::get().toolsActions())
+        for (QAction* action : TestHost::window()->findChild<QMenu*>()->actions())
             if (action->text() == title)
                 toolsAction = action;
         if (!toolsAction)
             return;
         toolsAction->trigger();
-        Host::wait(0);
+        TestHost::wait(0);
         for (QDialog* d :
-             Host::get().window()->findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
+             TestHost::window()->findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
             if (d->isVisible() && d->findChild<QListWidget*>())
                 dialog = d;
         }
@@ -123,7 +119,7 @@ struct Plugin {
     }
 
     QString path(const QString& file) const {
-        return QDir(Host::get().snapshotsDir()).absoluteFilePath(file);
+        return QDir(TestHost::dir("snapshots")).absoluteFilePath(file);
     }
 
     QString currentPath() const {
@@ -157,7 +153,7 @@ void Floor(benchmark::State& state) {
     if (!usable(state, plugin))
         return;
     for (auto _ : state) {
-        const int parsed = benchdata::readAndParseAll(Host::get().snapshotsDir());
+        const int parsed = benchdata::readAndParseAll(TestHost::dir("snapshots"));
         benchmark::DoNotOptimize(parsed);
         if (parsed != folderSize)
             state.SkipWithError("the floor did not parse every file");
@@ -196,7 +192,7 @@ void SaveNew(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        Modals::get().expect(Modals::type(newName));
+        TestHost::expect(TestHost::type(newName));
         const auto start = std::chrono::steady_clock::now();
         plugin.saveNewButton->click();
         QCoreApplication::processEvents();
@@ -204,16 +200,16 @@ void SaveNew(benchmark::State& state) {
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
 
         const bool saved = plugin.currentPath() == created && QFile::remove(created);
-        if (!saved || Modals::get().pending() != 0 || Modals::get().unexpected() != 0) {
+        if (!saved || TestHost::unexpected != 0) {
             state.SkipWithError("save new did not save the snapshot as asked");
             break;
         }
-        Modals::get().clear();
+        TestHost::boxes.clear();
     }
     QFile::remove(created);
     QFile::rename(asideTemporary, aside);
     plugin.refreshButton->click();
-    Modals::get().clear();
+    TestHost::boxes.clear();
 }
 
 // Two snapshots in turn, so that every restore changes the layout.
@@ -241,14 +237,15 @@ void LoadByHotkey(benchmark::State& state) {
     const obs_key_t keys[2] = {OBS_KEY_F13, OBS_KEY_F14};
     for (int i = 0; i < 2; ++i) {
         const obs_hotkey_id id =
-            Host::get().hotkey(QStringLiteral("obs-kestrune.load.") + plugin.files[i]);
+            TestHost::hotkey(QStringLiteral("obs-kestrune.load.") + plugin.files[i]);
         if (id == OBS_INVALID_HOTKEY_ID) {
             state.SkipWithError("a snapshot has no load hotkey");
             return;
         }
-        Host::get().bind(id, {QString::fromLatin1(obs_key_to_name(keys[i]))});
+        TestHost::bind(QStringLiteral("obs-kestrune.load.") + plugin.files[i],
+                       {QString::fromLatin1(obs_key_to_name(keys[i]))});
     }
-    Host::wait(150);
+    TestHost::wait(150);
 
     int next = plugin.currentPath() == pair.paths[0] ? 1 : 0;
     for (auto _ : state) {
@@ -267,7 +264,7 @@ void LoadByHotkey(benchmark::State& state) {
         obs_hotkey_inject_event(combination, false);
         // The host releases the key later on its own thread, and the load's
         // debounced settings write follows; both stay outside the timing.
-        Host::wait(130);
+        TestHost::wait(130);
         next = 1 - next;
     }
 }
@@ -279,7 +276,7 @@ void BareRestore(benchmark::State& state) {
     if (!usable(state, plugin))
         return;
     const LoadPair pair = loadPair(plugin);
-    QMainWindow& window = *Host::get().window();
+    QMainWindow& window = *TestHost::window();
     int next = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -293,7 +290,7 @@ void BareRestore(benchmark::State& state) {
             state.SkipWithError("the bare restore failed");
             break;
         }
-        Host::wait(130); // as after a load
+        TestHost::wait(130); // as after a load
         next = 1 - next;
     }
 }
@@ -321,6 +318,6 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     if (Plugin::started)
-        Host::get().stop();
+        TestHost::stop();
     return 0;
 }

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Install rules and the Debian package.
 #
 # Default: the per-user plug-in folder OBS searches on Linux,
@@ -43,6 +44,10 @@ if(NOT KESTRUNE_SYSTEM_INSTALL)
     # A package of a home folder makes no sense: `cpack` needs the system layout.
     return()
 endif()
+
+# Debian keeps a package's licence as its copyright file.
+install(FILES "${PROJECT_SOURCE_DIR}/LICENSE" DESTINATION share/doc/obs-kestrune
+        RENAME copyright COMPONENT plugin)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME obs-kestrune)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds and runs the benchmarks and prints one table: the median of each
 # benchmark over the repetitions and its ratio to its baseline measured in the
 # same process and run (the floor, or the bare restore for the hotkey load).

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the libFuzzer targets (preset "fuzz", clang with ASan and UBSan) and
 # runs each for the given number of seconds (default 60), starting from the
 # seed corpus. Prints one line per target; exits non-zero on any finding.

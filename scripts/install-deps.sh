@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs every build and test dependency from Debian's packages.
 # Idempotent and quiet when everything is present already.
 set -euo pipefail

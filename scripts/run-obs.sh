@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Starts real OBS Studio (Qt 6, from Debian 13) with this working tree's
-# plug-in: prepares the sandbox if needed, builds and installs the plug-in.
+# SPDX-License-Identifier: GPL-2.0-or-later
+# Starts real OBS Studio (Qt 6) with this working tree's plug-in: prepares the
+# sandbox if needed, builds and installs the plug-in. KESTRUNE_SUITE picks the
+# Debian suite: trixie (OBS 30, the default) or forky (OBS 32).
 #
 # With DISPLAY set, OBS opens on that display; its configuration, snapshots
 # included, stays in the sandbox between runs. Without a display it runs a
@@ -20,9 +22,7 @@ if [ "${1:-}" = --inside ]; then
     source /src/tests/e2e/obs.sh
     if [ "$mode" = display ]; then
         export DISPLAY=$keep_display
-        mkdir -p "$obs_dir"
-        [ -f "$obs_dir/global.ini" ] ||
-            printf '[General]\nFirstRun=true\nEnableAutoUpdates=false\n' >"$obs_dir/global.ini"
+        first_run_off
         cmake --install "$KESTRUNE_BUILD_DIR" --prefix "$plugin_dir" >/dev/null
         trap - EXIT
         cd /tmp
@@ -31,61 +31,58 @@ if [ "${1:-}" = --inside ]; then
 
     fresh_home
     start_obs
-    focus "$main_window"
+    focus "$main"
     xdotool key alt+t
     sleep 0.5
     shot tools-menu
     key Escape
-    open_dialog_from_tools
-    save_through_dialog Live
-    eval "$(xdotool getwindowgeometry --shell "$main_window")"
-    xdotool mousemove $((X + 100)) $((Y + HEIGHT - 237))
-    sleep 0.3
-    xdotool click --repeat 2 --delay 80 1
-    sleep 1
-    save_through_dialog Editing
+    open_dialog
+    save Live
+    float_scenes_dock
+    save Editing
     shot editing-layout
-    load_through_dialog Live
-    sleep 1
+    load Live
     key ctrl+a BackSpace
-    save_through_dialog Review
-    focus "$dialog_window"
+    save Review
+    focus "$dialog"
     key ctrl+f
     shot manager
+    eval "$(xdotool getwindowgeometry --shell "$main")"
     stop_obs
     ls "$snapshots" >"$artifacts/snapshots.txt"
     # The OBS window and the dialog over it, without the empty rest of the screen.
     for name in tools-menu manager editing-layout; do
-        convert "$artifacts/demo-$name.png" -crop 1100x790+0+0 +repage "$artifacts/demo-$name.png"
+        convert "$artifacts/demo-$name.png" -crop "$((X + WIDTH))x$((Y + HEIGHT))+0+0" +repage "$artifacts/demo-$name.png"
     done
     exit 0
 fi
 
 if [ "$(id -u)" -ne 0 ]; then
-    exec sudo --preserve-env=DISPLAY,XAUTHORITY,KESTRUNE_SANDBOX,KESTRUNE_DEMO_DIR "$0" "$@"
+    exec sudo --preserve-env=DISPLAY,XAUTHORITY,KESTRUNE_SUITE,KESTRUNE_SANDBOX,KESTRUNE_DEMO_DIR "$0" "$@"
 fi
 if ! command -v debootstrap >/dev/null; then
     apt-get update -qq
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends debootstrap >/dev/null
 fi
 
-"$repo/scripts/sandbox.sh" prepare
-"$repo/scripts/sandbox.sh" build
+suite=${KESTRUNE_SUITE:-trixie}
+"$repo/scripts/sandbox.sh" "$suite" prepare
+"$repo/scripts/sandbox.sh" "$suite" build
 
 if [ -n "${DISPLAY:-}" ]; then
     echo "Starting OBS Studio with OBS-Kestrune on $DISPLAY (Tools > Dock Layout Snapshots)"
-    KESTRUNE_DISPLAY=1 exec "$repo/scripts/sandbox.sh" exec /src/scripts/run-obs.sh --inside display
+    KESTRUNE_DISPLAY=1 exec "$repo/scripts/sandbox.sh" "$suite" exec /src/scripts/run-obs.sh --inside display
 fi
 
 demo=${KESTRUNE_DEMO_DIR:-$repo/build/demo}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 echo "No DISPLAY: running a scripted demo under Xvfb"
-KESTRUNE_OUT=$work "$repo/scripts/sandbox.sh" exec /src/scripts/run-obs.sh --inside demo
+KESTRUNE_OUT=$work "$repo/scripts/sandbox.sh" "$suite" exec /src/scripts/run-obs.sh --inside demo
 mkdir -p "$demo"
 for name in tools-menu manager editing-layout; do
     cp "$work/raw/demo-$name.png" "$demo/$name.png"
 done
 cp "$work/raw/demo-obs-log.txt" "$demo/obs-log.txt"
-echo "OBS ran with the plug-in; snapshots saved: $(tr '\n' ' ' <"$work/raw/snapshots.txt")"
+echo "OBS ran with the plug-in ($suite); snapshots saved: $(tr '\n' ' ' <"$work/raw/snapshots.txt")"
 echo "Screenshots: $demo"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the whole tree with AddressSanitizer and UndefinedBehaviorSanitizer
 # (preset "sanitize") and runs the ctest suite, end-to-end tests excepted,
 # under a virtual X server. Extra arguments go to ctest.

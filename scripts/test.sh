@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The test command: installs what is missing, builds, runs a short fuzzing
 # smoke of every fuzz target, then every test through ctest under a virtual
-# X server (unit, plug-in host, robustness, locale and real-OBS end-to-end),
+# X server (core, dialog, plug-in host, locale and real OBS 30 and 32),
 # and last the same suite, real OBS excepted, built with ASan and UBSan.
 # Extra arguments go to the main ctest run, e.g. -LE e2e to leave real OBS out.
 set -euo pipefail

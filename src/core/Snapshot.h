@@ -1,6 +1,9 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Snapshot core: records and free functions that know snapshot files, names,
 // listing and the main window's layout. No UI, no logging, no exceptions.
 #pragma once
+
+#include "FileAccess.h" // FileStatus, readFile, writeFileAtomically
 
 #include <QByteArray>
 #include <QDateTime>
@@ -30,8 +33,6 @@ struct Snapshot {
     friend bool operator!=(const Snapshot& a, const Snapshot& b) { return !(a == b); }
 };
 
-enum class FileStatus : int { Ok = 0, OpenFailed = 1, Invalid = 2, TooLarge = 3, WriteError = 4 };
-
 enum class NameStatus : int { Valid = 0, Invalid = 1, Duplicate = 2 };
 
 struct SnapshotEntry {
@@ -39,12 +40,6 @@ struct SnapshotEntry {
     QString name; // stored name, trimmed and NFC
     QDateTime modified;
 };
-
-// Replaces the file at path with bytes through a temporary file. Unbuffered,
-// so a write the disk refuses shows as a short count and the old file stays.
-// On failure, errorString (when given) receives the reason.
-FileStatus writeFileAtomically(const QString& path, const QByteArray& bytes,
-                               QString* errorString = nullptr);
 
 FileStatus write(const QString& path, const Snapshot& snapshot);
 FileStatus read(const QString& path, Snapshot& out);
@@ -55,6 +50,7 @@ QList<SnapshotEntry> listSnapshots(const QString& dir, const QList<QString>& ord
                                    int* overLimit);
 
 Snapshot capture(QMainWindow& window, const QString& name);
+// False when the snapshot is refused; the window keeps its layout, state and rectangle.
 bool restore(QMainWindow& window, const Snapshot& snapshot);
 QList<QString> missingDocks(const QMainWindow& window, const Snapshot& snapshot);
 

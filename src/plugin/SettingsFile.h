@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Reading settings.json and handing its bindings to the host: kept apart
 // from the controller so the fuzzer runs the very code the plug-in uses.
 #pragma once

@@ -1,4 +1,6 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 #include "SnapshotDelegate.h"
+#include "ItemRoles.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -32,7 +34,7 @@ void SnapshotDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     // As wide as the largest row number the list can hold, so names line up.
     const int numberWidth = boldFm.horizontalAdvance(QStringLiteral("%1.").arg(1000));
 
-    const QString time = index.model() ? index.data(Qt::UserRole + 1).toString() : QString();
+    const QString time = index.model() ? index.data(TimeRole).toString() : QString();
     const int timeWidth =
         std::max(0, std::min(fm.horizontalAdvance(time) + 2, textRect.width() / 2));
     const int space = boldFm.horizontalAdvance(QLatin1Char(' '));

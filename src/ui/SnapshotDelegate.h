@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Paints one snapshot row: bold row number, elided name, dimmed time.
 #pragma once
 

@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The controller: one per loaded module, child of the host main window. Its
+// members are split across files named after the question each answers.
+#pragma once
+
+#include "ManagerDialog.h"
+#include "Snapshot.h"
+
+#include <obs-frontend-api.h>
+#include <obs.h>
+
+#include <QFileDialog>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+class QAction;
+class QMainWindow;
+
+inline constexpr int saveDelayMs = 100;
+
+// The file name of an absolute path, as QFileInfo::fileName gives it, without
+// the file system look-ups of a QFileInfo (refresh makes one per snapshot).
+inline QString fileNameOf(const QString& path) {
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// Locale text of key, decoded from UTF-8; the key itself when untranslated.
+QString localeText(const char* key);
+
+// Hotkey bindings to and from the JSON form kept in settings.json.
+QJsonArray saveBindings(obs_hotkey_id id);
+void loadBindings(obs_hotkey_id id, const QJsonArray& bindings);
+
+class LayoutController : public QObject {
+public:
+    explicit LayoutController(QMainWindow* window, const QString& modulePath);
+    ~LayoutController() override;
+
+    // The object name every copy of the plug-in gives its controller, so that
+    // a second copy in the same host can find the first.
+    static const char* const objectNameInHost;
+    QString modulePath() const { return property("modulePath").toString(); }
+
+    // Lifecycle (LayoutController_Lifecycle.cpp)
+    static void frontendCallback(enum obs_frontend_event event, void* data);
+    void shutdown();
+
+    // Settings (LayoutController_Settings.cpp)
+    void saveSettings();
+    void moveSnapshotSettings(const QString& oldPath, const QString& newPath);
+    void removeSnapshotSettings(const QString& path);
+
+    // Hotkeys (LayoutController_Hotkeys.cpp)
+    static void hotkeyCallback(void* data, obs_hotkey_id id, obs_hotkey_t* key, bool pressed);
+    static void bindingsChangedCallback(void* data, calldata_t* cd);
+    void syncSnapshotHotkey(const QString& path, const QString& name);
+
+    // The dialog and what it lists: folder, order, rows (LayoutController_Listing.cpp)
+    void openManager();
+    void refresh(const QString& select);
+    QString selected() const;
+    void reorder(const QStringList& paths);
+
+    // Load and cycle (LayoutController_Load.cpp)
+    void load(const QString& path);
+    void cycle(int step);
+
+    // Save new, overwrite, rename, delete (LayoutController_Commands.cpp)
+    QString saveSnapshot(const kestrune::Snapshot& snapshot, const QString& oldPath);
+    bool canAddSnapshot();
+    QString nameFor(const QString& initial, const QString& current);
+    void saveNew();
+    void overwrite();
+    void rename();
+    void remove();
+
+    // Import and export (LayoutController_Transfer.cpp)
+    QString filePath(QFileDialog::AcceptMode mode, const QString& suggested);
+    void write(const QString& path, const kestrune::Snapshot& snapshot);
+    void importSnapshot();
+    void exportSnapshot();
+
+    // Errors, questions, the snapshots folder (LayoutController_Feedback.cpp)
+    void error(const char* key, const QString& detail);
+    bool confirm(const QString& text, bool continueIsDefault);
+    bool ensureDirectory();
+    void openFolder();
+
+private:
+    // True when no command runs and the host is not shutting down.
+    bool idle() const;
+    // The selected snapshot's path and record; reports a failed read itself.
+    bool readSelected(QString& path, kestrune::Snapshot& snapshot);
+    void becomeReady();
+    void writeSettings();
+    void runHotkey(obs_hotkey_id id);
+    void bindingsChanged(obs_hotkey_id id);
+    bool ownsHotkey(obs_hotkey_id id) const;
+    ManagerDialog* createDialog();
+    QWidget* boxParent() const;
+
+    QPointer<QMainWindow> mainWindow;
+    QPointer<QAction> toolsAction;
+    QPointer<ManagerDialog> dialog;
+    QString snapshotsDir;
+    QString settingsPath;
+    QString lastPath;
+    QList<QString> order;
+    QJsonObject settings;
+    obs_hotkey_id cycleHotkeyId = OBS_INVALID_HOTKEY_ID;
+    obs_hotkey_id previousHotkeyId = OBS_INVALID_HOTKEY_ID;
+    obs_hotkey_id openHotkeyId = OBS_INVALID_HOTKEY_ID;
+    QMap<QString, obs_hotkey_id> snapshotHotkeyIds;
+    QTimer saveTimer;
+    bool ready = false;
+    bool shutDown = false;
+    bool loading = false;
+};

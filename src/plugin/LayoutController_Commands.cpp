@@ -1,0 +1,178 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// Save new, overwrite, rename and delete: the commands that change the
+// snapshots folder from the dialog, and the one place that writes into it.
+#include "LayoutController.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMainWindow>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
+
+namespace {
+
+const char* nameErrorKey(kestrune::NameStatus status) {
+    return status == kestrune::NameStatus::Duplicate ? "DuplicateName" : "InvalidName";
+}
+
+} // namespace
+
+bool LayoutController::idle() const {
+    return !shutDown && !loading && mainWindow;
+}
+
+bool LayoutController::readSelected(QString& path, kestrune::Snapshot& snapshot) {
+    path = selected();
+    if (path.isEmpty())
+        return false;
+    if (kestrune::read(path, snapshot) == kestrune::FileStatus::Ok)
+        return true;
+    error("ReadFailed", path);
+    return false;
+}
+
+bool LayoutController::canAddSnapshot() {
+    int skipped = 0;
+    if (kestrune::listSnapshots(snapshotsDir, order, skipped, nullptr).size() <
+        kestrune::snapshotLimit)
+        return true;
+    error("SnapshotLimit", QString());
+    return false;
+}
+
+QString LayoutController::nameFor(const QString& initial, const QString& current) {
+    QPointer<QInputDialog> prompt = new QInputDialog(dialog);
+    const auto cleanup = qScopeGuard([&prompt] { delete prompt; });
+    prompt->setInputMode(QInputDialog::TextInput);
+    prompt->setWindowTitle(localeText("Title"));
+    prompt->setLabelText(localeText("NamePrompt"));
+    prompt->setTextValue(initial);
+    prompt->setOkButtonText(localeText("Save"));
+    prompt->setCancelButtonText(localeText("Cancel"));
+
+    for (;;) {
+        const int result = prompt->exec();
+        if (result != QDialog::Accepted || !prompt || shutDown || !mainWindow)
+            return QString();
+        const QString name = prompt->textValue().trimmed().normalized(QString::NormalizationForm_C);
+        const kestrune::NameStatus status = kestrune::checkName(snapshotsDir, name, current);
+        if (status == kestrune::NameStatus::Valid)
+            return name;
+        prompt->setTextValue(name);
+        error(nameErrorKey(status), QString());
+        // The box ran an event loop: the host may be closing by now.
+        if (!prompt || shutDown || !mainWindow)
+            return QString();
+    }
+}
+
+QString LayoutController::saveSnapshot(const kestrune::Snapshot& snapshot, const QString& oldPath) {
+    if (!ensureDirectory())
+        return QString();
+    const bool adding = oldPath.isEmpty() || !QFileInfo::exists(oldPath);
+    if (adding && !canAddSnapshot())
+        return QString();
+    const kestrune::NameStatus status = kestrune::checkName(snapshotsDir, snapshot.name, oldPath);
+    if (status != kestrune::NameStatus::Valid) {
+        error(nameErrorKey(status), QString());
+        return QString();
+    }
+
+    // Same form as the list's paths, so an unchanged name never looks like a move.
+    const QString path = kestrune::detail::entryPrefix(snapshotsDir) + snapshot.name + ".json";
+    const bool moved = !oldPath.isEmpty() && oldPath != path;
+    if (moved && !QFile::rename(oldPath, path)) {
+        error("RenameFailed", oldPath);
+        return QString();
+    }
+
+    if (kestrune::write(path, snapshot) == kestrune::FileStatus::Ok) {
+        if (oldPath.isEmpty())
+            removeSnapshotSettings(path); // nothing left by an earlier file of this name
+        else if (moved)
+            moveSnapshotSettings(oldPath, path);
+        refresh(path);
+        return path;
+    }
+
+    error("WriteFailed", path);
+    // The host may have torn down while the box was open; the file still goes back.
+    if (moved && !QFile::rename(path, oldPath)) {
+        // The old content stays under the new name; settings and list follow it there.
+        error("RenameFailed", path);
+        moveSnapshotSettings(oldPath, path);
+        refresh(path);
+        saveSettings();
+    }
+    return QString();
+}
+
+void LayoutController::saveNew() {
+    if (!idle())
+        return;
+    QScopedValueRollback<bool> guard(loading, true);
+    if (!canAddSnapshot())
+        return;
+    const QString name = nameFor(QString(), QString());
+    if (name.isEmpty() || !mainWindow)
+        return;
+    const QString path = saveSnapshot(kestrune::capture(*mainWindow, name), QString());
+    if (path.isEmpty())
+        return;
+    lastPath = path;
+    saveSettings();
+}
+
+void LayoutController::overwrite() {
+    if (!idle())
+        return;
+    QScopedValueRollback<bool> guard(loading, true);
+    QString path;
+    kestrune::Snapshot stored;
+    if (!readSelected(path, stored))
+        return;
+    if (!confirm(localeText("ConfirmOverwrite").arg(stored.name), false) || !mainWindow)
+        return;
+    const QString written = saveSnapshot(kestrune::capture(*mainWindow, stored.name), path);
+    if (written.isEmpty())
+        return;
+    lastPath = written;
+    saveSettings();
+}
+
+void LayoutController::rename() {
+    if (!idle())
+        return;
+    QScopedValueRollback<bool> guard(loading, true);
+    QString path;
+    kestrune::Snapshot snapshot;
+    if (!readSelected(path, snapshot))
+        return;
+    const QString name = nameFor(snapshot.name, path);
+    if (name.isEmpty())
+        return;
+    snapshot.name = name;
+    if (!saveSnapshot(snapshot, path).isEmpty())
+        saveSettings();
+}
+
+void LayoutController::remove() {
+    if (!idle())
+        return;
+    QScopedValueRollback<bool> guard(loading, true);
+    const QString path = selected();
+    if (path.isEmpty())
+        return;
+    if (!confirm(localeText("ConfirmDelete").arg(dialog->selectedName()), true))
+        return;
+    if (!QFile::remove(path)) {
+        error("DeleteFailed", path);
+        return;
+    }
+    removeSnapshotSettings(path);
+    if (lastPath == path)
+        lastPath.clear();
+    refresh(QString());
+    saveSettings();
+}

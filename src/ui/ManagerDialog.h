@@ -1,0 +1,87 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The manager dialog: the searchable, reorderable snapshot list and its
+// commands. It shows the rows it is given and says what the user asked for;
+// what a command does is up to whoever listens.
+#pragma once
+
+#include <QDialog>
+#include <QList>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QPushButton;
+class QVBoxLayout;
+
+// One snapshot as the list shows it.
+struct SnapshotRow {
+    QString path; // the snapshot file, which identifies the row
+    QString name;
+    QString time;    // painted at the right of the row
+    QString toolTip; // plain text
+};
+
+class ManagerDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    using TextLookup = std::function<QString(const char* key)>;
+
+    ManagerDialog(QWidget* parent, TextLookup text);
+    ~ManagerDialog() override;
+
+    // Shows rows in this order. With select empty, the selected snapshot and
+    // the top of the view stay where they were; otherwise select becomes the
+    // current row and is scrolled into view.
+    void setRows(const QList<SnapshotRow>& rows, const QString& select);
+    void selectPath(const QString& path);
+    QString selectedPath() const;
+    QString selectedName() const;
+    // Empties the search field and brings the dialog to the front.
+    void present();
+
+signals:
+    void loadRequested(const QString& path);
+    void saveNewRequested();
+    void overwriteRequested();
+    void renameRequested();
+    void deleteRequested();
+    void importRequested();
+    void exportRequested();
+    void refreshRequested();
+    void openFolderRequested();
+    // The rows' paths in their new order, after the user dragged one.
+    void orderChanged(const QStringList& paths);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private slots:
+    void searchChanged();
+    void focusSearch();
+    void updateButtons();
+    void rowsMoved();
+
+private:
+    void createSearchRow(QGridLayout* grid);
+    void createList();
+    int createButtons(QGridLayout* grid);
+    void createFooter(QVBoxLayout* box);
+    void createActions();
+    QString query() const;
+    QListWidgetItem* searchMatch(const QString& query) const;
+    void updateNotFound();
+
+    TextLookup texts;
+    QPointer<QLineEdit> search;
+    QPointer<QLabel> notFoundLabel;
+    QPointer<QListWidget> list;
+    QList<QPointer<QPushButton>> selectionButtons;
+};

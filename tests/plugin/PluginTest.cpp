@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
+// The plug-in in its host: start, settings.json, loads, failures, teardown.
+#include "KestruneVersion.h"
+#include "TestHost.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+const QStringList members = {"cycleHotkey",     "last",         "openHotkey", "previousHotkey",
+                             "snapshotHotkeys", "snapshotOrder"};
+}
+
+class PluginTest : public TestHost {
+    Q_OBJECT
+
+    QDialog* dialog() { return window()->findChild<QDialog*>(); }
+
+private slots:
+    void initTestCase() { start(); }
+    void cleanupTestCase() { stop(); }
+    void cleanup() { QCOMPARE(unexpected, 0); }
+
+    void startsOnceTheHostHasLoaded() {
+        reset(false);
+        QCOMPARE(log(), QStringList{QString("[obs-kestrune] Loaded version %1 (OBS %2)")
+                                        .arg(KESTRUNE_VERSION, kestrune::obsVersion)});
+        QVERIFY(!load());
+        trigger("obs-kestrune.open");
+        QVERIFY(!QFileInfo::exists(dir()) && !tools() && !dialog());
+        finish();
+        finish();
+        QCOMPARE(window()->findChild<QMenu*>()->actions().size(), 1);
+        QCOMPARE(settings().keys(), members);
+        trigger("obs-kestrune.open");
+        QVERIFY(dialog()->isVisible());
+
+        // A second copy of the module stays off and names both files.
+        QTemporaryDir folder;
+        const QString copy = folder.filePath("obs-kestrune-copy.so");
+        obs_module_t* second = nullptr;
+        QVERIFY(QFile::copy(KESTRUNE_MODULE_PATH, copy));
+        QCOMPARE(obs_open_module(&second, qPrintable(copy), KESTRUNE_DATA_DIR), MODULE_SUCCESS);
+        QVERIFY(!obs_init_module(second));
+        QCOMPARE(log("Another copy"),
+                 QStringList{QString("[obs-kestrune] Another copy is already running from %1; "
+                                     "%2 stays off")
+                                 .arg(KESTRUNE_MODULE_PATH, copy)});
+        QCOMPARE(hotkeys("obs-kestrune.open").size(), 1);
+
+        // Nothing can be created below a file: one box, then the plug-in stays inert.
+        reset(false);
+        QVERIFY(write(dir(), "not a folder"));
+        expect(click("OK"));
+        finish();
+        trigger("obs-kestrune.open");
+        fire(OBS_FRONTEND_EVENT_EXIT);
+        QCOMPARE(log("DirectoryFailed"), QStringList{"[obs-kestrune] DirectoryFailed: "});
+        QVERIFY(seen() == QStringList{text("DirectoryFailed")} && !tools() && !dialog());
+        QVERIFY(QFile::remove(dir()));
+    }
+
+    void settingsAreReadAndWrittenSafely_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("last");
+        const QByteArray head = R"({"snapshotOrder": ["z.json", 3, "a.json", "z.json"],
+                                    "last": "/kept.json", "extra": 1)";
+        QTest::newRow("4 MiB") << head + QByteArray(4194303 - head.size(), ' ') + '}'
+                               << "/kept.json";
+        QTest::newRow("one byte more") << head + QByteArray(4194304 - head.size(), ' ') + '}' << "";
+        QTest::newRow("not JSON") << head << "";
+        QTest::newRow("a pipe") << QByteArray() << "";
+        QTest::newRow("a refused write") << QByteArray(R"({"last": "/old.json"})") << "/old.json";
+    }
+    void settingsAreReadAndWrittenSafely() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, last);
+        reset(false);
+        save("a.json", "A");
+        save("z.json", "Z");
+        const QByteArray path = QFile::encodeName(dir("settings.json"));
+        std::thread feeder;
+        if (bytes.isEmpty() && mkfifo(path.constData(), 0600) == 0) {
+            feeder = std::thread([path] { // only a reader blocked in open() would get this text
+                QThread::msleep(500);
+                struct stat pipe {};
+                const int fd = ::open(path.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0 && ::fstat(fd, &pipe) == 0 && S_ISFIFO(pipe.st_mode))
+                    (void)!::write(fd, R"({"last": "/piped"})", 18);
+                ::close(fd);
+            });
+        }
+        QVERIFY(bytes.isEmpty() || write(path, bytes));
+        restart(false);
+        if (feeder.joinable())
+            feeder.join();
+        if (QTest::currentDataTag() == QLatin1String("a refused write")) {
+            DiskLimit limit(16);
+            finish();
+            QCOMPARE(this->bytes(path), bytes);
+            QCOMPARE(log("Could not save settings: ").size(), 1);
+            QVERIFY(log("Could not save settings: ")[0].size() > 60); // with the reason
+        }
+        // The first write, or after a refused one the next: it has the state.
+        fire(OBS_FRONTEND_EVENT_FINISHED_LOADING);
+        fire(OBS_FRONTEND_EVENT_EXIT);
+        QCOMPARE(settings().keys(), members);
+        QCOMPARE(settings()["last"].toString(), last);
+        const QStringList order = {last == "/kept.json" ? "z.json" : "a.json",
+                                   last == "/kept.json" ? "a.json" : "z.json"};
+        QCOMPARE(settings()["snapshotOrder"].toVariant().toStringList(), order);
+    }
+
+    // Names with markup show as text in hotkey descriptions; nothing loaded,
+    // previous takes the last entry; both ways wrap; missing docks are asked
+    // about first; a refused layout rolls back and keeps "last".
+    void loadsAskRollBackAndCycle() {
+        reset(false);
+        save("a.json", "A", "statsDock", {"zetaGone", "alphaGone"});
+        kestrune::Snapshot broken = kestrune::capture(*window(), "B");
+        broken.state = "not a window state";
+        QCOMPARE(kestrune::write(snapshot("b.json"), broken), kestrune::FileStatus::Ok);
+        save(":c.json", "C<img src=\"x.png\"><b>", "mixerDock"); // QDir: a Qt resource
+        finish();
+        QCOMPARE(hotkeyTable().value("obs-kestrune.load.:c.json").second,
+                 text("LoadHotkey").arg("C<img src=\"x.png\"><b>"));
+        const QString go = text("Continue");
+        for (const auto& [key, answer, hidden, last] :
+             QList<std::tuple<QString, QString, QString, QString>>{
+                 {"previous", QString(), "mixerDock", ":c.json"}, // a null answer: no box
+                 {"cycle", "", "mixerDock", ":c.json"},
+                 {"cycle", go, "statsDock", "a.json"},
+                 {"cycle", "OK", "statsDock", "a.json"},
+                 {"previous", QString(), "mixerDock", ":c.json"}}) {
+            const QRect rect = window()->geometry();
+            if (!answer.isNull())
+                expect(click(answer));
+            trigger("obs-kestrune." + key);
+            trigger("obs-kestrune." + key, false); // a release acting as a press would move on
+            QCOMPARE(hiddenDock(), hidden);
+            QTRY_COMPARE(settings()["last"].toString(), snapshot(last));
+            QCOMPARE(window()->geometry(), rect);
+        }
+        const QString missing = text("MissingDocks").arg("zetaGone, alphaGone");
+        QCOMPARE(seen(), QStringList({missing, missing, text("RestoreFailed")}));
+        QCOMPARE(boxes[0].defaultButton, text("Cancel"));
+        QCOMPARE(boxes[2].format, int(Qt::PlainText));
+        QCOMPARE(log("RestoreFailed"), QStringList{"[obs-kestrune] RestoreFailed: "});
+    }
+
+    // Last: one of its rows destroys the host window for good.
+    void teardownRunsOnce_data() {
+        QTest::addColumn<QString>("first");
+        for (const char* first : {"exit", "unload", "window"})
+            QTest::newRow(first) << QString(first);
+    }
+    void teardownRunsOnce() {
+        QFETCH(QString, first);
+        reset();
+        save("a.json", "A", "statsDock");
+        tools()->trigger();
+        QCOMPARE(hotkeys().size(), 4);
+        const int registered = callbacks();
+        QVERIFY(QFile::remove(dir("settings.json")));
+        if (first == "exit")
+            fire(OBS_FRONTEND_EVENT_EXIT);
+        if (first == "window")
+            delete window();
+        QCOMPARE(QFile::remove(dir("settings.json")), first != "unload");
+        unload();
+        QCOMPARE(QFile::exists(dir("settings.json")), first == "unload");
+        QCOMPARE(hotkeys(), QStringList());
+        QCOMPARE(callbacks(), registered - 1);
+        QVERIFY(first == "window" ? !load() : !tools());
+    }
+};
+
+QTEST_MAIN(PluginTest)
+#include "PluginTest.moc"
