@@ -19,6 +19,8 @@ for p in "${packages[@]}"; do
         missing+=("$p")
     fi
 done
+# npm fetches the remote flows' client; a Node.js from elsewhere will do.
+command -v npm >/dev/null || missing+=(nodejs npm)
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 if [ "$(id -u)" -ne 0 ]; then

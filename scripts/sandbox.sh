@@ -32,7 +32,8 @@ root=${KESTRUNE_SANDBOX:-/var/cache/obs-kestrune/$suite}
 mirror=${KESTRUNE_MIRROR:-http://deb.debian.org/debian}
 marker=$root/.kestrune-complete
 packages=(obs-studio libobs-dev qt6-base-dev cmake g++ make
-    xvfb xauth xdotool x11-xserver-utils imagemagick libgl1-mesa-dri fonts-dejavu-core jq inotify-tools)
+    xvfb xauth xdotool x11-xserver-utils imagemagick libgl1-mesa-dri fonts-dejavu-core jq inotify-tools
+    tesseract-ocr nodejs)
 # One build folder per working tree: two trees never share object files.
 build_dir=/var/tmp/kestrune-build/$(printf '%s' "$src" | sha1sum | cut -c1-12)
 

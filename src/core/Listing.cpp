@@ -19,7 +19,7 @@ QString detail::entryPrefix(const QString& dir) {
 }
 
 QList<SnapshotEntry> listSnapshots(const QString& dir, const QList<QString>& order, int& skipped,
-                                   int* overLimit) {
+                                   int* overLimit, QStringList* unreadable) {
     skipped = 0;
     if (overLimit)
         *overLimit = 0;
@@ -42,6 +42,8 @@ QList<SnapshotEntry> listSnapshots(const QString& dir, const QList<QString>& ord
             continue;
         if (detail::readName(prefix + file, name, &modified) != FileStatus::Ok) {
             ++skipped;
+            if (unreadable)
+                unreadable->append(file);
             continue;
         }
         byFile.insert(file, SnapshotEntry{file, std::move(name), modified});

@@ -13,10 +13,6 @@ const QString forbiddenCharacters = QStringLiteral("<>:\"/\\|?*");
 const QString deviceDigits = QStringLiteral("123456789\u00B9\u00B2\u00B3");
 const QLatin1String extension(".json");
 
-QString nameKey(const QString& name) {
-    return name.toCaseFolded().normalized(QString::NormalizationForm_C);
-}
-
 // A lone surrogate cannot be encoded in a file name: it would turn into a
 // replacement character on disk, so two different names could share a file.
 bool isLoneSurrogate(const QString& name, qsizetype i) {
@@ -28,26 +24,32 @@ bool isLoneSurrogate(const QString& name, qsizetype i) {
     return false;
 }
 
-bool hasForbiddenUnit(const QString& name) {
+// The units a name may not hold, each once, in the order they appear.
+QString forbiddenUnits(const QString& name) {
+    QString found;
     for (qsizetype i = 0; i < name.size(); ++i) {
         const QChar unit = name.at(i);
-        if (unit.unicode() < 0x20 || forbiddenCharacters.contains(unit) || isLoneSurrogate(name, i))
-            return true;
+        if ((unit.unicode() < 0x20 || forbiddenCharacters.contains(unit) ||
+             isLoneSurrogate(name, i)) &&
+            !found.contains(unit))
+            found += unit;
     }
-    return false;
+    return found;
 }
 
-bool isDeviceName(const QString& name) {
+// The part before the first full stop when it names a Windows device.
+QString deviceBase(const QString& name) {
     const QString base =
-        QStringView(name).left(name.indexOf(QLatin1Char('.'))).trimmed().toString().toUpper();
+        QStringView(name).left(name.indexOf(QLatin1Char('.'))).trimmed().toString();
+    const QString upper = base.toUpper();
     static const QStringList reserved = {QStringLiteral("CON"),    QStringLiteral("PRN"),
                                          QStringLiteral("AUX"),    QStringLiteral("NUL"),
                                          QStringLiteral("CONIN$"), QStringLiteral("CONOUT$")};
-    if (reserved.contains(base))
-        return true;
-    return base.size() == 4 &&
-           (base.startsWith(QLatin1String("COM")) || base.startsWith(QLatin1String("LPT"))) &&
-           deviceDigits.contains(base.at(3));
+    const bool numbered =
+        upper.size() == 4 &&
+        (upper.startsWith(QLatin1String("COM")) || upper.startsWith(QLatin1String("LPT"))) &&
+        deviceDigits.contains(upper.at(3));
+    return reserved.contains(upper) || numbered ? base : QString();
 }
 
 bool isTaken(const QString& dir, const QString& key, const QString& current) {
@@ -78,12 +80,24 @@ bool isTaken(const QString& dir, const QString& key, const QString& current) {
 
 } // namespace
 
-NameStatus checkName(const QString& dir, const QString& name, const QString& current) {
+QString nameKey(const QString& name) {
+    return name.toCaseFolded().normalized(QString::NormalizationForm_C);
+}
+
+NameProblem nameProblem(const QString& name) {
     if (name.isEmpty() || name.size() > maxNameLength)
-        return NameStatus::Invalid;
+        return {NameRule::Length, {}};
     if (name != name.trimmed() || name.endsWith(QLatin1Char('.')))
-        return NameStatus::Invalid;
-    if (hasForbiddenUnit(name) || isDeviceName(name))
+        return {NameRule::Spaces, {}};
+    if (const QString units = forbiddenUnits(name); !units.isEmpty())
+        return {NameRule::Characters, units};
+    if (const QString base = deviceBase(name); !base.isEmpty())
+        return {NameRule::Reserved, base};
+    return {};
+}
+
+NameStatus checkName(const QString& dir, const QString& name, const QString& current) {
+    if (nameProblem(name).rule != NameRule::None)
         return NameStatus::Invalid;
     return isTaken(dir, nameKey(name), current) ? NameStatus::Duplicate : NameStatus::Valid;
 }

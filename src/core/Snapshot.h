@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 class QMainWindow;
 
@@ -35,6 +36,13 @@ struct Snapshot {
 
 enum class NameStatus : int { Valid = 0, Invalid = 1, Duplicate = 2 };
 
+// The first rule a name breaks, so that the user can be told why it is refused.
+enum class NameRule : int { None, Length, Spaces, Characters, Reserved };
+struct NameProblem {
+    NameRule rule = NameRule::None;
+    QString detail; // Characters: the ones not allowed, each once; Reserved: the base
+};
+
 struct SnapshotEntry {
     QString file; // file name inside the folder, extension as on disk
     QString name; // stored name, trimmed and NFC
@@ -45,9 +53,14 @@ FileStatus write(const QString& path, const Snapshot& snapshot);
 FileStatus read(const QString& path, Snapshot& out);
 
 NameStatus checkName(const QString& dir, const QString& name, const QString& current);
+NameProblem nameProblem(const QString& name);
+// Two names are the same snapshot's when their keys are equal: letter case
+// and Unicode composition do not matter.
+QString nameKey(const QString& name);
 
+// unreadable (when given) receives the file names counted in skipped.
 QList<SnapshotEntry> listSnapshots(const QString& dir, const QList<QString>& order, int& skipped,
-                                   int* overLimit);
+                                   int* overLimit, QStringList* unreadable = nullptr);
 
 Snapshot capture(QMainWindow& window, const QString& name);
 // False when the snapshot is refused; the window keeps its layout, state and rectangle.

@@ -23,6 +23,18 @@ class QAction;
 class QMainWindow;
 
 inline constexpr int saveDelayMs = 100;
+inline constexpr int statusMs = 3000;
+
+// What asked for a load. The dialog and hotkeys ask about missing docks and
+// show errors in boxes; remote and automatic loads never open a box. Every
+// load but the dialog's says so in the status bar.
+enum class LoadTrigger { Dialog, Hotkey, Remote, Automatic };
+
+struct LoadResult {
+    enum Status { Loaded, Busy, ReadFailed, MissingDocks, Cancelled, RestoreFailed } status;
+    QString name;           // stored name, once the file was read
+    QList<QString> missing; // docks the snapshot names that the window lacks
+};
 
 // The file name of an absolute path, as QFileInfo::fileName gives it, without
 // the file system look-ups of a QFileInfo (refresh makes one per snapshot).
@@ -32,6 +44,8 @@ inline QString fileNameOf(const QString& path) {
 
 // Locale text of key, decoded from UTF-8; the key itself when untranslated.
 QString localeText(const char* key);
+// Why a name is refused, as one line: the rule it breaks.
+QString nameReason(const QString& name);
 
 // Hotkey bindings to and from the JSON form kept in settings.json.
 QJsonArray saveBindings(obs_hotkey_id id);
@@ -60,6 +74,8 @@ public:
     static void hotkeyCallback(void* data, obs_hotkey_id id, obs_hotkey_t* key, bool pressed);
     static void bindingsChangedCallback(void* data, calldata_t* cd);
     void syncSnapshotHotkey(const QString& path, const QString& name);
+    // The first key binding of a hotkey as OBS names it; empty when unbound.
+    static QString firstBinding(obs_hotkey_id id);
 
     // The dialog and what it lists: folder, order, rows (LayoutController_Listing.cpp)
     void openManager();
@@ -68,13 +84,15 @@ public:
     void reorder(const QStringList& paths);
 
     // Load and cycle (LayoutController_Load.cpp)
-    void load(const QString& path);
-    void cycle(int step);
+    LoadResult load(const QString& path, LoadTrigger trigger, bool ignoreMissingDocks = false);
+    LoadResult cycle(int step, LoadTrigger trigger, bool ignoreMissingDocks = false);
 
     // Save new, overwrite, rename, delete (LayoutController_Commands.cpp)
-    QString saveSnapshot(const kestrune::Snapshot& snapshot, const QString& oldPath);
-    bool canAddSnapshot();
+    QString saveSnapshot(const kestrune::Snapshot& snapshot, const QString& oldPath,
+                         LoadTrigger trigger = LoadTrigger::Dialog);
+    bool canAddSnapshot(LoadTrigger trigger = LoadTrigger::Dialog);
     QString nameFor(const QString& initial, const QString& current);
+    void refuseName(kestrune::NameStatus status, const QString& name);
     void saveNew();
     void overwrite();
     void rename();
@@ -86,13 +104,30 @@ public:
     void importSnapshot();
     void exportSnapshot();
 
+    // Remote control through obs-websocket (LayoutController_Remote.cpp)
+    void startRemote();
+    void stopRemote();
+    void emitEvent(const char* name, obs_data_t* data);
+    void snapshotsChanged();
+    // A vendor request's answer as JSON; runs on the controller's thread.
+    QByteArray answerRequest(const QString& request, const QByteArray& json);
+
     // Errors, questions, the snapshots folder (LayoutController_Feedback.cpp)
     void error(const char* key, const QString& detail);
+    // The error's log line, and its box unless the trigger never shows one.
+    void report(LoadTrigger trigger, const char* key, const QString& detail);
     bool confirm(const QString& text, bool continueIsDefault);
+    // A message in the host's status bar for a few seconds, if it has one.
+    void showStatus(const QString& message);
     bool ensureDirectory();
     void openFolder();
 
 private:
+    QString listRequested(obs_data_t* response);
+    QString loadRequested(const QString& request, obs_data_t* args, obs_data_t* response);
+    QString saveRequested(obs_data_t* args, obs_data_t* response);
+    // The snapshot a request names by "name" or "row"; error says why none.
+    QString requestedSnapshot(obs_data_t* args, QString& error);
     // True when no command runs and the host is not shutting down.
     bool idle() const;
     // The selected snapshot's path and record; reports a failed read itself.
@@ -110,6 +145,7 @@ private:
     QPointer<ManagerDialog> dialog;
     QString snapshotsDir;
     QString settingsPath;
+    QString transferDir; // where the file chooser opens
     QString lastPath;
     QList<QString> order;
     QJsonObject settings;

@@ -12,11 +12,34 @@
 
 namespace {
 
-const char* nameErrorKey(kestrune::NameStatus status) {
-    return status == kestrune::NameStatus::Duplicate ? "DuplicateName" : "InvalidName";
+// The characters a name may not hold, readable: unprintable ones by number.
+QString shownCharacters(const QString& units) {
+    QStringList shown;
+    for (const QChar unit : units)
+        shown.append(unit.isPrint()
+                         ? QString(unit)
+                         : QStringLiteral("U+%1").arg(uint(unit.unicode()), 4, 16, QChar(u'0')).toUpper());
+    return shown.join(QLatin1Char(' '));
 }
 
 } // namespace
+
+QString nameReason(const QString& name) {
+    const kestrune::NameProblem problem = kestrune::nameProblem(name);
+    switch (problem.rule) {
+    case kestrune::NameRule::Length:
+        return localeText("NameLength");
+    case kestrune::NameRule::Spaces:
+        return localeText("NameSpaces");
+    case kestrune::NameRule::Characters:
+        return localeText("NameCharacters").arg(shownCharacters(problem.detail));
+    case kestrune::NameRule::Reserved:
+        return localeText("NameReserved").arg(problem.detail);
+    case kestrune::NameRule::None:
+        break;
+    }
+    return QString();
+}
 
 bool LayoutController::idle() const {
     return !shutDown && !loading && mainWindow;
@@ -32,13 +55,20 @@ bool LayoutController::readSelected(QString& path, kestrune::Snapshot& snapshot)
     return false;
 }
 
-bool LayoutController::canAddSnapshot() {
+bool LayoutController::canAddSnapshot(LoadTrigger trigger) {
     int skipped = 0;
     if (kestrune::listSnapshots(snapshotsDir, order, skipped, nullptr).size() <
         kestrune::snapshotLimit)
         return true;
-    error("SnapshotLimit", QString());
+    report(trigger, "SnapshotLimit", QString());
     return false;
+}
+
+void LayoutController::refuseName(kestrune::NameStatus status, const QString& name) {
+    if (status == kestrune::NameStatus::Duplicate)
+        error("DuplicateName", QString());
+    else
+        error("InvalidName", nameReason(name));
 }
 
 QString LayoutController::nameFor(const QString& initial, const QString& current) {
@@ -60,22 +90,24 @@ QString LayoutController::nameFor(const QString& initial, const QString& current
         if (status == kestrune::NameStatus::Valid)
             return name;
         prompt->setTextValue(name);
-        error(nameErrorKey(status), QString());
+        refuseName(status, name);
         // The box ran an event loop: the host may be closing by now.
         if (!prompt || shutDown || !mainWindow)
             return QString();
     }
 }
 
-QString LayoutController::saveSnapshot(const kestrune::Snapshot& snapshot, const QString& oldPath) {
+QString LayoutController::saveSnapshot(const kestrune::Snapshot& snapshot, const QString& oldPath,
+                                       LoadTrigger trigger) {
     if (!ensureDirectory())
         return QString();
     const bool adding = oldPath.isEmpty() || !QFileInfo::exists(oldPath);
-    if (adding && !canAddSnapshot())
+    if (adding && !canAddSnapshot(trigger))
         return QString();
     const kestrune::NameStatus status = kestrune::checkName(snapshotsDir, snapshot.name, oldPath);
     if (status != kestrune::NameStatus::Valid) {
-        error(nameErrorKey(status), QString());
+        if (trigger == LoadTrigger::Dialog)
+            refuseName(status, snapshot.name);
         return QString();
     }
 
@@ -83,7 +115,7 @@ QString LayoutController::saveSnapshot(const kestrune::Snapshot& snapshot, const
     const QString path = kestrune::detail::entryPrefix(snapshotsDir) + snapshot.name + ".json";
     const bool moved = !oldPath.isEmpty() && oldPath != path;
     if (moved && !QFile::rename(oldPath, path)) {
-        error("RenameFailed", oldPath);
+        report(trigger, "RenameFailed", oldPath);
         return QString();
     }
 
@@ -96,11 +128,11 @@ QString LayoutController::saveSnapshot(const kestrune::Snapshot& snapshot, const
         return path;
     }
 
-    error("WriteFailed", path);
+    report(trigger, "WriteFailed", path);
     // The host may have torn down while the box was open; the file still goes back.
     if (moved && !QFile::rename(path, oldPath)) {
         // The old content stays under the new name; settings and list follow it there.
-        error("RenameFailed", path);
+        report(trigger, "RenameFailed", path);
         moveSnapshotSettings(oldPath, path);
         refresh(path);
         saveSettings();
@@ -122,6 +154,7 @@ void LayoutController::saveNew() {
         return;
     lastPath = path;
     saveSettings();
+    snapshotsChanged();
 }
 
 void LayoutController::overwrite() {
@@ -139,6 +172,7 @@ void LayoutController::overwrite() {
         return;
     lastPath = written;
     saveSettings();
+    snapshotsChanged();
 }
 
 void LayoutController::rename() {
@@ -153,8 +187,10 @@ void LayoutController::rename() {
     if (name.isEmpty())
         return;
     snapshot.name = name;
-    if (!saveSnapshot(snapshot, path).isEmpty())
-        saveSettings();
+    if (saveSnapshot(snapshot, path).isEmpty())
+        return;
+    saveSettings();
+    snapshotsChanged();
 }
 
 void LayoutController::remove() {
@@ -175,4 +211,5 @@ void LayoutController::remove() {
         lastPath.clear();
     refresh(QString());
     saveSettings();
+    snapshotsChanged();
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // Everything the plug-in tells or asks the user, and the snapshots folder.
 #include "LayoutController.h"
+#include "PlainText.h"
 #include "PluginLog.h"
 
 #include <QDesktopServices>
@@ -9,6 +10,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QUrl>
 
 void LayoutController::error(const char* key, const QString& detail) {
@@ -27,6 +29,28 @@ void LayoutController::error(const char* key, const QString& detail) {
     box->exec();
     // The parent may have taken the box with it while it was open.
     delete box.data();
+}
+
+void LayoutController::report(LoadTrigger trigger, const char* key, const QString& detail) {
+    if (trigger == LoadTrigger::Dialog || trigger == LoadTrigger::Hotkey)
+        error(key, detail);
+    else
+        logLine(LOG_WARNING, "%s: %s", key, detail.toUtf8().constData());
+}
+
+void LayoutController::showStatus(const QString& message) {
+    // Only a status bar the host has; asking QMainWindow for one would make one.
+    auto* bar = mainWindow
+                    ? mainWindow->findChild<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly)
+                    : nullptr;
+    if (!bar)
+        return;
+    // OBS's status bar hides QStatusBar's message slots behind its own, which
+    // show the text in a label: called by name, the host's own one runs.
+    const bool label = bar->metaObject() != &QStatusBar::staticMetaObject;
+    QMetaObject::invokeMethod(bar, "showMessage",
+                              Q_ARG(QString, label ? shownAsPlainText(message) : message),
+                              Q_ARG(int, statusMs));
 }
 
 bool LayoutController::confirm(const QString& question, bool continueIsDefault) {

@@ -5,6 +5,9 @@
 #include "PlainText.h"
 #include "PluginLog.h"
 
+#include <obs.hpp>
+#include <util/dstr.hpp>
+
 #include <QMetaObject>
 
 namespace {
@@ -48,20 +51,42 @@ void LayoutController::runHotkey(obs_hotkey_id id) {
     if (id == openHotkeyId) {
         openManager();
     } else if (id == cycleHotkeyId) {
-        cycle(1);
+        cycle(1, LoadTrigger::Hotkey);
     } else if (id == previousHotkeyId) {
-        cycle(-1);
+        cycle(-1, LoadTrigger::Hotkey);
     } else {
         // The hotkey may have gone while the press was queued; then nothing matches.
         const QString path = snapshotHotkeyIds.key(id);
         if (!path.isEmpty())
-            load(path);
+            load(path, LoadTrigger::Hotkey);
     }
 }
 
 void LayoutController::bindingsChanged(obs_hotkey_id id) {
-    if (ready && !shutDown && ownsHotkey(id))
-        saveTimer.start(saveDelayMs);
+    if (!ready || shutDown || !ownsHotkey(id))
+        return;
+    saveTimer.start(saveDelayMs);
+    if (const QString path = snapshotHotkeyIds.key(id); dialog && !path.isEmpty())
+        dialog->setHotkey(path, firstBinding(id));
+}
+
+QString LayoutController::firstBinding(obs_hotkey_id id) {
+    const OBSDataArrayAutoRelease bindings = obs_hotkey_save(id);
+    if (!bindings || obs_data_array_count(bindings) == 0)
+        return QString();
+    const OBSDataAutoRelease first = obs_data_array_item(bindings, 0);
+    obs_key_combination_t combination{};
+    combination.key = obs_key_from_name(obs_data_get_string(first, "key"));
+    const std::pair<const char*, uint32_t> modifiers[] = {{"shift", INTERACT_SHIFT_KEY},
+                                                          {"control", INTERACT_CONTROL_KEY},
+                                                          {"alt", INTERACT_ALT_KEY},
+                                                          {"command", INTERACT_COMMAND_KEY}};
+    for (const auto& [name, flag] : modifiers)
+        combination.modifiers |= obs_data_get_bool(first, name) ? flag : 0;
+    DStr text;
+    obs_key_combination_to_str(combination, text);
+    const dstr* raw = text;
+    return QString::fromUtf8(raw->array ? raw->array : "");
 }
 
 bool LayoutController::ownsHotkey(obs_hotkey_id id) const {

@@ -80,6 +80,7 @@ void LayoutController::becomeReady() {
     saveSettings();
     signal_handler_connect(obs_get_signal_handler(), "hotkey_bindings_changed",
                            bindingsChangedCallback, this);
+    startRemote(); // obs-websocket has loaded by now, if it is there
 }
 
 void LayoutController::shutdown() {
@@ -88,6 +89,7 @@ void LayoutController::shutdown() {
     // From here on nothing registers, refreshes or writes, also not a command
     // that is still waiting in a box's event loop.
     shutDown = true;
+    stopRemote();
     saveTimer.stop();
     if (ready) {
         signal_handler_disconnect(obs_get_signal_handler(), "hotkey_bindings_changed",

@@ -56,7 +56,8 @@ void LayoutController::openManager() {
 
 ManagerDialog* LayoutController::createDialog() {
     auto* created = new ManagerDialog(mainWindow, localeText);
-    connect(created, &ManagerDialog::loadRequested, this, &LayoutController::load);
+    connect(created, &ManagerDialog::loadRequested, this,
+            [this](const QString& path) { load(path, LoadTrigger::Dialog); });
     connect(created, &ManagerDialog::saveNewRequested, this, &LayoutController::saveNew);
     connect(created, &ManagerDialog::overwriteRequested, this, &LayoutController::overwrite);
     connect(created, &ManagerDialog::renameRequested, this, &LayoutController::rename);
@@ -77,8 +78,9 @@ void LayoutController::refresh(const QString& select) {
         return;
     int skipped = 0;
     int overLimit = 0;
+    QStringList unreadable;
     const QList<kestrune::SnapshotEntry> entries =
-        kestrune::listSnapshots(snapshotsDir, order, skipped, &overLimit);
+        kestrune::listSnapshots(snapshotsDir, order, skipped, &overLimit, &unreadable);
 
     order.clear();
     order.reserve(entries.size());
@@ -99,7 +101,8 @@ void LayoutController::refresh(const QString& select) {
         const Stamps stamps = timeStamps(entry.modified.toLocalTime());
         rows.append({path, entry.name, stamps.minutes,
                      entry.name % QLatin1Char('\n') % modified.arg(stamps.seconds) %
-                         QLatin1Char('\n') % path});
+                         QLatin1Char('\n') % path,
+                     path == lastPath, firstBinding(snapshotHotkeyIds.value(path))});
     }
 
     // Files that vanished, were renamed outside the plug-in or fell past the
@@ -119,8 +122,11 @@ void LayoutController::refresh(const QString& select) {
         logLine(LOG_WARNING,
                 "%d snapshot file(s) exceed the %d-snapshot limit; files remain on disk", overLimit,
                 kestrune::snapshotLimit);
-    if (dialog)
-        dialog->setRows(rows, select);
+    if (!dialog)
+        return;
+    dialog->setRows(rows, select);
+    unreadable.sort();
+    dialog->setUnreadable(unreadable);
 }
 
 QString LayoutController::selected() const {
@@ -134,4 +140,5 @@ void LayoutController::reorder(const QStringList& paths) {
     for (const QString& path : paths)
         order.append(fileNameOf(path));
     saveSettings();
+    snapshotsChanged();
 }

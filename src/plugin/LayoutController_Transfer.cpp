@@ -3,14 +3,19 @@
 // snapshot file format, so whatever comes in or goes out is re-validated.
 #include "LayoutController.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QMainWindow>
 #include <QScopedValueRollback>
 #include <QStringList>
 
 QString LayoutController::filePath(QFileDialog::AcceptMode mode, const QString& suggested) {
     const bool saving = mode == QFileDialog::AcceptSave;
+    // The home folder at first, then where the last import or export went.
+    if (transferDir.isEmpty())
+        transferDir = QDir::homePath();
     QPointer<QFileDialog> chooser = new QFileDialog(
-        dialog, localeText(saving ? "Export" : "Import"), QString(), localeText("FileFilter"));
+        dialog, localeText(saving ? "Export" : "Import"), transferDir, localeText("FileFilter"));
     chooser->setAcceptMode(mode);
     chooser->setFileMode(saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     chooser->setDefaultSuffix("json");
@@ -24,6 +29,8 @@ QString LayoutController::filePath(QFileDialog::AcceptMode mode, const QString& 
         if (!files.isEmpty())
             chosen = files.first();
     }
+    if (!chosen.isEmpty())
+        transferDir = QFileInfo(chosen).absolutePath();
     delete chooser;
     return chosen;
 }
@@ -31,6 +38,8 @@ QString LayoutController::filePath(QFileDialog::AcceptMode mode, const QString& 
 void LayoutController::write(const QString& path, const kestrune::Snapshot& snapshot) {
     if (kestrune::write(path, snapshot) != kestrune::FileStatus::Ok)
         error("WriteFailed", path);
+    else // one pass, so a "%2" in the name stays as typed
+        showStatus(localeText("StatusExported").arg(snapshot.name, QDir::toNativeSeparators(path)));
 }
 
 void LayoutController::importSnapshot() {
@@ -48,8 +57,10 @@ void LayoutController::importSnapshot() {
         return;
     }
     // The layout is only stored, not applied, so lastPath stays.
-    if (!saveSnapshot(snapshot, QString()).isEmpty())
-        saveSettings();
+    if (saveSnapshot(snapshot, QString()).isEmpty())
+        return;
+    saveSettings();
+    snapshotsChanged();
 }
 
 void LayoutController::exportSnapshot() {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 // The functions OBS looks up by name, and the one controller they manage.
+#include "KestruneVersion.h"
 #include "LayoutController.h"
 #include "PluginLog.h"
-#include "KestruneVersion.h"
 
 #include <obs-module.h>
 

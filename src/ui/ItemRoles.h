@@ -7,4 +7,6 @@
 enum SnapshotItemRole : int {
     PathRole = Qt::UserRole,     // the snapshot file's absolute path
     TimeRole = Qt::UserRole + 1, // modification time as painted, "yyyy-MM-dd HH:mm"
+    LastRole,                    // true for the snapshot loaded last
+    HotkeyRole,                  // the first key binding of its load hotkey, as OBS names it
 };

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
 #include "ManagerDialog.h"
 #include "ItemRoles.h"
-#include "PlainText.h"
 #include "KestruneVersion.h"
+#include "PlainText.h"
 #include "SnapshotDelegate.h"
 
 #include <QAbstractItemModel>
@@ -66,6 +66,9 @@ ManagerDialog::ManagerDialog(QWidget* parent, TextLookup lookup)
     const int rows = createButtons(grid);
     grid->addWidget(list, 1, 0, rows - 1, 1);
     box->addLayout(grid, 0);
+    unreadableLabel = new QLabel(this);
+    unreadableLabel->hide();
+    box->addWidget(unreadableLabel, 0);
     box->addStretch(0);
     createFooter(box);
     createActions();
@@ -205,6 +208,7 @@ void ManagerDialog::setRows(const QList<SnapshotRow>& rows, const QString& selec
     list->addItems(names);
     QListWidgetItem* top = nullptr;
     QListWidgetItem* current = nullptr;
+    shown.clear();
     {
         // Nothing has been laid out or painted since the rows went in, so
         // the view needs no news of their data.
@@ -212,9 +216,7 @@ void ManagerDialog::setRows(const QList<SnapshotRow>& rows, const QString& selec
         for (int index = 0; index < rows.size(); ++index) {
             const SnapshotRow& row = rows.at(index);
             QListWidgetItem* item = list->item(index);
-            item->setData(PathRole, row.path);
-            item->setData(TimeRole, row.time);
-            item->setToolTip(shownAsPlainText(row.toolTip));
+            showRow(item, row);
             if (row.path == view.topPath)
                 top = item;
             if (row.path == target)
@@ -243,13 +245,56 @@ void ManagerDialog::setRows(const QList<SnapshotRow>& rows, const QString& selec
     updateButtons();
 }
 
-void ManagerDialog::selectPath(const QString& path) {
+void ManagerDialog::showRow(QListWidgetItem* item, const SnapshotRow& row) {
+    shown.insert(row.path, row);
+    item->setData(PathRole, row.path);
+    item->setData(TimeRole, row.time);
+    item->setData(LastRole, row.last);
+    item->setData(HotkeyRole, row.hotkey);
+    const QString lastLine = row.last ? QLatin1Char('\n') + texts("LoadedLast") : QString();
+    item->setToolTip(shownAsPlainText(row.toolTip + lastLine));
+}
+
+QListWidgetItem* ManagerDialog::itemOf(const QString& path) const {
     for (int row = 0; row < list->count(); ++row) {
-        if (list->item(row)->data(PathRole).toString() == path) {
-            list->setCurrentRow(row);
-            return;
+        if (list->item(row)->data(PathRole).toString() == path)
+            return list->item(row);
+    }
+    return nullptr;
+}
+
+void ManagerDialog::selectPath(const QString& path) {
+    if (QListWidgetItem* item = itemOf(path))
+        list->setCurrentItem(item);
+}
+
+void ManagerDialog::markLast(const QString& path) {
+    for (int index = 0; index < list->count(); ++index) {
+        QListWidgetItem* item = list->item(index);
+        SnapshotRow row = shown.value(item->data(PathRole).toString());
+        if (row.last != (row.path == path)) {
+            row.last = row.path == path;
+            showRow(item, row);
         }
     }
+}
+
+void ManagerDialog::setHotkey(const QString& path, const QString& hotkey) {
+    if (QListWidgetItem* item = itemOf(path)) {
+        SnapshotRow row = shown.value(path);
+        row.hotkey = hotkey;
+        showRow(item, row);
+    }
+}
+
+void ManagerDialog::setUnreadable(const QStringList& files) {
+    unreadableLabel->setVisible(!files.isEmpty());
+    unreadableLabel->setText(texts("Unreadable").arg(files.size()));
+    // At most ten names, so that the tip stays on the screen.
+    QStringList names = files.mid(0, 10);
+    if (files.size() > 10)
+        names.append(QString::fromUtf8("\u2026"));
+    unreadableLabel->setToolTip(shownAsPlainText(names.join(QLatin1Char('\n'))));
 }
 
 QString ManagerDialog::selectedPath() const {
@@ -267,6 +312,8 @@ void ManagerDialog::present() {
     show();
     raise();
     activateWindow();
+    // "Type to search" types where it says, however the dialog was left.
+    search->setFocus(Qt::OtherFocusReason);
 }
 
 bool ManagerDialog::eventFilter(QObject* watched, QEvent* event) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -26,6 +27,8 @@ struct SnapshotRow {
     QString name;
     QString time;    // painted at the right of the row
     QString toolTip; // plain text
+    bool last = false;
+    QString hotkey = {}; // painted before the time
 };
 
 class ManagerDialog : public QDialog {
@@ -42,6 +45,11 @@ public:
     // current row and is scrolled into view.
     void setRows(const QList<SnapshotRow>& rows, const QString& select);
     void selectPath(const QString& path);
+    // The mark of the snapshot loaded last moves to path.
+    void markLast(const QString& path);
+    void setHotkey(const QString& path, const QString& hotkey);
+    // Names the files of the folder that could not be read; none hides the line.
+    void setUnreadable(const QStringList& files);
     QString selectedPath() const;
     QString selectedName() const;
     // Empties the search field and brings the dialog to the front.
@@ -75,6 +83,8 @@ private:
     int createButtons(QGridLayout* grid);
     void createFooter(QVBoxLayout* box);
     void createActions();
+    void showRow(QListWidgetItem* item, const SnapshotRow& row);
+    QListWidgetItem* itemOf(const QString& path) const;
     QString query() const;
     QListWidgetItem* searchMatch(const QString& query) const;
     void updateNotFound();
@@ -83,5 +93,7 @@ private:
     QPointer<QLineEdit> search;
     QPointer<QLabel> notFoundLabel;
     QPointer<QListWidget> list;
+    QPointer<QLabel> unreadableLabel;
+    QHash<QString, SnapshotRow> shown; // the rows by path
     QList<QPointer<QPushButton>> selectionButtons;
 };

@@ -39,9 +39,17 @@ void SnapshotDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         std::max(0, std::min(fm.horizontalAdvance(time) + 2, textRect.width() / 2));
     const int space = boldFm.horizontalAdvance(QLatin1Char(' '));
     const int gap = time.isEmpty() ? 0 : 12;
+    // The hotkey, muted, before the time; at most a quarter of the row.
+    const QString hotkey = index.model() ? index.data(HotkeyRole).toString() : QString();
+    const int hotkeyWidth =
+        hotkey.isEmpty() ? 0 : std::min(fm.horizontalAdvance(hotkey) + 2, textRect.width() / 4);
+    const int hotkeyRight = textRect.right() - gap - timeWidth;
+    // The snapshot loaded last carries a mark before its name.
+    const QString mark = index.data(LastRole).toBool() ? QStringLiteral("\u25cf ") : QString();
 
-    const int nameLeft = textRect.left() + numberWidth + space;
-    const int nameRight = textRect.right() - gap - timeWidth;
+    const int markLeft = textRect.left() + numberWidth + space;
+    const int nameLeft = markLeft + fm.horizontalAdvance(mark);
+    const int nameRight = hotkeyRight - (hotkeyWidth > 0 ? hotkeyWidth + 12 : 0);
     const QRect nameRect(QPoint(nameLeft, textRect.top()), QPoint(nameRight, textRect.bottom()));
     const int nameWidth = std::max(0, nameRight - nameLeft + 1);
     const QString name = fm.elidedText(opt.text, Qt::ElideRight, nameWidth, 0);
@@ -68,9 +76,24 @@ void SnapshotDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
                       Qt::AlignRight | Qt::AlignVCenter, number);
 
     painter->setFont(opt.font);
+    if (!mark.isEmpty()) {
+        painter->setPen(
+            opt.palette.brush(group, isSelected ? QPalette::HighlightedText : QPalette::Highlight)
+                .color());
+        painter->drawText(
+            QRect(QPoint(markLeft, textRect.top()), QPoint(nameLeft, textRect.bottom())),
+            Qt::AlignLeft | Qt::AlignVCenter, mark);
+    }
     painter->setPen(
         opt.palette.brush(group, isSelected ? QPalette::HighlightedText : QPalette::Text).color());
     painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, name);
+    if (hotkeyWidth > 0) {
+        painter->setPen(dim);
+        painter->drawText(QRect(QPoint(hotkeyRight - hotkeyWidth + 1, textRect.top()),
+                                QPoint(hotkeyRight, textRect.bottom())),
+                          Qt::AlignRight | Qt::AlignVCenter,
+                          fm.elidedText(hotkey, Qt::ElideRight, hotkeyWidth, 0));
+    }
 
     painter->setPen(dim);
     painter->drawText(QRect(QPoint(textRect.right() - timeWidth + 1, textRect.top()),

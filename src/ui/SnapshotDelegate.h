@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-2.0-or-later
-// Paints one snapshot row: bold row number, elided name, dimmed time.
+// Paints one snapshot row: the bold row number, a mark on the snapshot loaded
+// last, the elided name, then its hotkey and the time, both muted.
 #pragma once
 
 #include <QStyledItemDelegate>

@@ -69,6 +69,8 @@ flow_hotkeys() {
     # In the order Check, Moved, Review, Studio the second press wraps around.
     for next in Studio Check; do
         press F9 && wait_until 5 last_is $next || fail cycle "F9 loaded $(jq .last "$settings"), not $next"
+        said=$(status_bar)
+        grep -qi "layout.*$next.*loaded" <<<"$said" || fail status-bar "the status bar read \"$said\""
     done
     stop_obs
     [ "$(bindings "$settings")" = "$(bindings <<<"$seeded")" ] || fail bindings-kept "bindings lost in the session"
@@ -88,6 +90,18 @@ flow_restart() {
     [ "$(grep -cx settings.json "$artifacts/$flow-events.txt")" = 1 ] || fail quit-writes-once "not written once"
     [ "$(cat "$settings")" = "$content" ] || fail quit-writes-once "quitting changed the settings without cause"
     [ "$(kept)" = "$before" ] || fail restart "settings changed across a restart: $before => $(kept)"
+}
+
+# Vendor requests and events through obs-websocket's own server, from a client
+# no one here wrote: no password, and the sandbox has only the loopback.
+flow_remote() {
+    mkdir -p "$obs_dir/plugin_config/obs-websocket"
+    echo '{"first_load": false, "server_enabled": true, "server_port": 4455, "auth_required": false,
+        "alerts_enabled": false}' >"$obs_dir/plugin_config/obs-websocket/config.json"
+    start_obs
+    MAIN=$main SNAPSHOTS=$snapshots NODE_PATH=/out/node_modules node /src/tests/e2e/RemoteFlowsTest.cjs ||
+        fail remote "the client's check above failed"
+    stop_obs
 }
 
 "flow_$flow"

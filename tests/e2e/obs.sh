@@ -70,6 +70,10 @@ load() { focus "$dialog" && key ctrl+f && xdotool type --delay 40 "$1" && key Re
 # OBS 32's. Read anew each time, since loading a snapshot can move the window.
 scenes_bar() { eval "$(xdotool getwindowgeometry --shell "$main")"
     bar_x=$X bar_y=$([ "$KESTRUNE_SUITE" = trixie ] && echo $((Y + HEIGHT - 237)) || echo $((Y + 39))); }
+# The status bar's message as read from the screen (it shows for 3 s).
+status_bar() { eval "$(xdotool getwindowgeometry --shell "$main")"
+    import -window root -crop "700x28+$X+$((Y + HEIGHT - 28))" -resize 300% "$artifacts/$flow-status.png" &&
+        tesseract "$artifacts/$flow-status.png" - --psm 7 2>/dev/null; }
 # A double click on its title bar floats the dock.
 float_scenes_dock() { focus "$main" && scenes_bar && xdotool mousemove $((bar_x + 100)) "$bar_y" sleep 0.3 click --repeat 2 1 sleep 1; }
 # press KEY [MODIFIER]: function keys go by keycode, since with forky's keyboard

@@ -150,6 +150,54 @@ private slots:
         QCOMPARE(log("RestoreFailed"), QStringList{"[obs-kestrune] RestoreFailed: "});
     }
 
+    // Loads outside the dialog say so in the status bar, when there is one;
+    // the mark follows every load and a restart; a row shows its hotkey as
+    // bindings change; files that cannot be read are counted under the list.
+    void theUserSeesWhatHappened() {
+        reset();
+        save("a.json", "A", "statsDock");
+        save("b.json", "<b>B\u202e", "mixerDock");
+        window()->showMaximized();
+        window()->setWindowState(window()->windowState() | Qt::WindowMinimized);
+        tools()->trigger(); // back from the task bar, and still maximised
+        QVERIFY(!window()->isMinimized() && window()->isMaximized());
+        auto* list = window()->findChild<QListWidget*>();
+        const auto row = [&](const char* file) {
+            return list->model()->match(list->model()->index(0, 0), Qt::UserRole,
+                                        snapshot(file))[0];
+        };
+        const auto last = [&](const char* file) {
+            return row(file).data(Qt::UserRole + 2).toBool();
+        };
+        trigger("obs-kestrune.load.b.json");
+        QCOMPARE(status(), text("StatusLoaded").arg("<b>B\u202e"));
+        QVERIFY(last("b.json") && !last("a.json"));
+        window()->statusBar()->clearMessage();
+        list->setCurrentIndex(row("a.json"));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Return);
+        QVERIFY(last("a.json") && !last("b.json") && status().isEmpty());
+        bind("obs-kestrune.load.b.json", {"OBS_KEY_F7"});
+        QTRY_COMPARE(row("b.json").data(Qt::UserRole + 3).toString(), "F7");
+
+        QVERIFY(write(snapshot("c.json"), "{}"));
+        restart();
+        tools()->trigger();
+        list = window()->findChild<QListWidget*>();
+        QLabel* unreadable = nullptr;
+        for (QLabel* label : list->window()->findChildren<QLabel*>())
+            unreadable = label->text() == text("Unreadable").arg(1) ? label : unreadable;
+        QVERIFY(last("a.json") && unreadable && unreadable->isVisible());
+        QCOMPARE(unreadable->toolTip(), "c.json");
+        QVERIFY(QFile::remove(snapshot("c.json")));
+        tools()->trigger();
+        QVERIFY(!unreadable->isVisible());
+        delete window()->statusBar();
+        trigger("obs-kestrune.load.b.json");
+        QVERIFY(last("b.json") && status() == "-");
+        window()->setStatusBar(new QStatusBar);
+    }
+
     // Last: one of its rows destroys the host window for good.
     void teardownRunsOnce_data() {
         QTest::addColumn<QString>("first");

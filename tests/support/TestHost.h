@@ -71,6 +71,7 @@ public:
         mainWindow = new QMainWindow;
         mainWindow->setCentralWidget(new QLabel("preview"));
         mainWindow->menuBar()->addMenu("&Tools");
+        mainWindow->setStatusBar(new QStatusBar);
         for (const QString& name : docks) {
             auto* dock = new QDockWidget(name, mainWindow);
             dock->setObjectName(name);
@@ -130,6 +131,10 @@ public:
     static int callbacks() { return int(frontendCallbacks.size()); }
 
     static QMainWindow* window() { return mainWindow; }
+    static QString status() { // the status bar's message, "-" without one
+        auto* bar = mainWindow->findChild<QStatusBar*>();
+        return bar ? bar->currentMessage() : "-";
+    }
     static QAction* tools() { return mainWindow->findChild<QMenu*>()->actions().value(0); }
     // Joined by hand: QDir would take a name like ":x.json" for a Qt resource.
     static QString dir(const QString& below = {}) {
@@ -282,7 +287,8 @@ public:
                  : input ? input->labelText()
                          : w->windowTitle(),
                  input   ? input->textValue()
-                 : files ? files->selectedFiles().value(0)
+                 : files ? files->directory().absolutePath() + '/' +
+                               QFileInfo(files->selectedFiles().value(0)).fileName()
                          : "",
                  message && message->defaultButton() ? message->defaultButton()->text() : "",
                  w->parent() ? w->parent()->metaObject()->className() : "",

@@ -47,7 +47,9 @@ class ManagerDialogTest : public QObject {
 
 private slots:
     void init() {
-        dialog = new ManagerDialog(nullptr, [](const char* key) { return QString(key); });
+        dialog = new ManagerDialog(nullptr, [](const char* key) {
+            return QByteArray(key) == "Unreadable" ? QString("%1 unreadable") : QString(key);
+        });
         dialog->setRows(rows(5), QString());
         dialog->present();
         QVERIFY(QTest::qWaitForWindowActive(dialog));
@@ -149,6 +151,23 @@ private slots:
         QVERIFY(list()->visualItemRect(list()->item(42)).bottom() < list()->viewport()->height());
     }
 
+    void namesUnreadableFilesAndFocusesTheSearch() {
+        QStringList files;
+        for (int i = 0; i < 12; ++i)
+            files.append(QString("%1.json").arg(i));
+        dialog->setUnreadable(files);
+        QLabel* line = dialog->findChildren<QLabel*>().value(2);
+        QVERIFY(line->isVisible() && line->text() == "12 unreadable");
+        QCOMPARE(line->toolTip().split('\n'), files.mid(0, 10) + QStringList{"\u2026"});
+        dialog->setUnreadable({});
+        QVERIFY(!line->isVisible());
+        list()->setCurrentRow(3);
+        list()->setFocus();
+        search()->setText("Gamma");
+        dialog->present();
+        QVERIFY(search()->hasFocus() && search()->text().isEmpty() && list()->currentRow() == 3);
+    }
+
     void aDragReportsTheNewOrder() {
         QSignalSpy order(dialog.data(), &ManagerDialog::orderChanged);
         QVERIFY(list()->model()->moveRow(QModelIndex(), 0, QModelIndex(), 3)); // what a drop does
@@ -172,10 +191,12 @@ private slots:
         QList<SnapshotRow> many = rows(40);
         many[6].name = QString(400, 'i');              // elided before the time
         many[7] = {"/s/7.json", many[6].name, "", ""}; // no time, no gap
+        many[5].last = true;
+        many[5].hotkey = "Ctrl+F5";
         dialog->setRows(many, QString());
         QPalette p = list()->palette();
         for (auto [role, colour] : {std::pair{QPalette::Base, Qt::black},
-                                    {QPalette::Highlight, Qt::black},
+                                    {QPalette::Highlight, Qt::magenta},
                                     {QPalette::Text, Qt::red},
                                     {QPalette::HighlightedText, Qt::green},
                                     {QPalette::PlaceholderText, Qt::blue}})
