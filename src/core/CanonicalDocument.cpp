@@ -141,11 +141,11 @@ bool scanStrings(const Byte*& p, const Byte* end, QVarLengthArray<Span, 32>& out
     }
 }
 
-enum Member { Format, Plugin, Obs, Name, State, Geometry, Docks, MemberCount, Unknown };
+enum Member { Format, Plugin, Obs, Name, State, Geometry, Docks, Titles, MemberCount, Unknown };
 
 Member memberOf(const Span& key) {
     static constexpr std::array<std::string_view, MemberCount> keys = {
-        "format", "plugin", "obs", "name", "state", "geometry", "docks"};
+        "format", "plugin", "obs", "name", "state", "geometry", "docks", "titles"};
     const std::string_view text(key.data, size_t(key.size));
     for (int member = 0; member < MemberCount; ++member) {
         if (keys[member] == text)
@@ -186,8 +186,8 @@ bool scanCanonical(const QByteArray& bytes, CanonicalDocument& out) {
             // Only the plain "1"; "1.0", "1e0" and the like go to Qt.
             scanned = at(p, end) == '1';
             p += scanned ? 1 : 0;
-        } else if (member == Docks) {
-            scanned = scanStrings(p, end, out.docks);
+        } else if (member == Docks || member == Titles) {
+            scanned = scanStrings(p, end, member == Docks ? out.docks : out.titles);
         } else if (member == State || member == Geometry) {
             scanned = scanRaw(p, end, member == State ? out.state : out.geometry);
         } else {
@@ -211,8 +211,8 @@ bool scanCanonical(const QByteArray& bytes, CanonicalDocument& out) {
     skipSpace(p, end);
     if (p != end)
         return false;
-    // "obs" is optional; everything else must be there.
-    seen[Obs] = true;
+    // "obs" and "titles" are optional; everything else must be there.
+    seen[Obs] = seen[Titles] = true;
     for (bool present : seen) {
         if (!present)
             return false;

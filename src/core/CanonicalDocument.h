@@ -19,11 +19,12 @@ struct CanonicalDocument {
     Span state;
     Span geometry;
     QVarLengthArray<Span, 32> docks;
+    QVarLengthArray<Span, 32> titles; // optional
 };
 
 // True only for a document that Qt's JSON parser reads to the same values:
 // one object holding "format": 1, "plugin", "name", "state", "geometry" and
-// "docks" (and optionally "obs"), each once, every string valid UTF-8 with no
+// "docks" (and optionally "obs" and "titles"), each once, every string valid UTF-8 with no
 // escape and no control character, "docks" an array of such strings, and
 // nothing but JSON white space around it. False says nothing about validity.
 // The text of "state" and "geometry" is only delimited: the caller must accept

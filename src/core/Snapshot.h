@@ -26,10 +26,11 @@ struct Snapshot {
     QByteArray state;    // QMainWindow::saveState(0)
     QByteArray geometry; // QWidget::saveGeometry()
     QList<QString> docks;
+    QList<QString> titles = {}; // window titles of docks, when stored; empty otherwise
 
     friend bool operator==(const Snapshot& a, const Snapshot& b) {
         return a.name == b.name && a.state == b.state && a.geometry == b.geometry &&
-               a.docks == b.docks;
+               a.docks == b.docks && a.titles == b.titles;
     }
     friend bool operator!=(const Snapshot& a, const Snapshot& b) { return !(a == b); }
 };
@@ -66,6 +67,9 @@ Snapshot capture(QMainWindow& window, const QString& name);
 // False when the snapshot is refused; the window keeps its layout, state and rectangle.
 bool restore(QMainWindow& window, const Snapshot& snapshot);
 QList<QString> missingDocks(const QMainWindow& window, const Snapshot& snapshot);
+// The main window and every floating dock that lies on no screen move onto
+// the nearest one, keeping their size where it fits.
+void keepOnScreen(QMainWindow& window);
 
 namespace detail {
 // read() for callers that need only the stored name: every check runs, but

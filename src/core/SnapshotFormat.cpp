@@ -12,6 +12,8 @@
 #include <QJsonParseError>
 #include <QJsonValue>
 
+#include <algorithm>
+
 namespace kestrune {
 
 namespace {
@@ -43,6 +45,10 @@ bool parseCanonical(const QByteArray& bytes, Snapshot& out, bool nameOnly) {
         record.docks.reserve(document.docks.size());
         for (const detail::Span& dock : document.docks)
             record.docks.append(decodeUtf8(dock));
+        if (document.titles.size() == document.docks.size()) {
+            for (const detail::Span& title : document.titles)
+                record.titles.append(decodeUtf8(title));
+        }
     }
     out = std::move(record);
     return true;
@@ -93,6 +99,14 @@ FileStatus parseWithQt(const QByteArray& bytes, Snapshot& out, bool nameOnly) {
     if (!nameOnly) {
         record.state = std::move(decodedState.bytes);
         record.geometry = std::move(decodedGeometry.bytes);
+        // Titles only name the docks for people: any other shape is left out.
+        const QJsonArray titles = object.value(QLatin1String("titles")).toArray();
+        const bool strings =
+            std::all_of(titles.begin(), titles.end(),
+                        [](const QJsonValueConstRef title) { return title.isString(); });
+        for (qsizetype i = 0; strings && titles.size() == dockArray.size() && i < titles.size();
+             ++i)
+            record.titles.append(titles.at(i).toString());
     }
     out = std::move(record);
     return FileStatus::Ok;
@@ -128,6 +142,8 @@ FileStatus write(const QString& path, const Snapshot& snapshot) {
     object.insert(QStringLiteral("state"), QString::fromLatin1(snapshot.state.toBase64()));
     object.insert(QStringLiteral("geometry"), QString::fromLatin1(snapshot.geometry.toBase64()));
     object.insert(QStringLiteral("docks"), QJsonArray::fromStringList(snapshot.docks));
+    if (!snapshot.titles.isEmpty() && snapshot.titles.size() == snapshot.docks.size())
+        object.insert(QStringLiteral("titles"), QJsonArray::fromStringList(snapshot.titles));
 
     const QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
     if (text.size() > maxFileSize)

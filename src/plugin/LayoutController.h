@@ -112,6 +112,20 @@ public:
     // A vendor request's answer as JSON; runs on the controller's thread.
     QByteArray answerRequest(const QString& request, const QByteArray& json);
 
+    // Snapshots that load by themselves: at start, with a profile or a scene
+    // collection (LayoutController_AutoLoad.cpp)
+    void readAutoLoads();
+    void writeAutoLoads(QJsonObject& root);
+    void moveAutoLoads(const QString& oldFile, const QString& newFile);
+    void dropAutoLoads(const QString& file);
+    QString currentProfile() const;
+    QString currentCollection() const;
+    void hostSwitched(bool profile);
+    void runAutoLoads();
+    void toggleLink(const QString& path, LinkKind kind, bool on);
+    void describeLinks(const QString& file, const QString& profile, const QString& collection,
+                       SnapshotRow& row) const;
+
     // Errors, questions, the snapshots folder (LayoutController_Feedback.cpp)
     void error(const char* key, const QString& detail);
     // The error's log line, and its box unless the trigger never shows one.
@@ -154,6 +168,13 @@ private:
     obs_hotkey_id openHotkeyId = OBS_INVALID_HOTKEY_ID;
     QMap<QString, obs_hotkey_id> snapshotHotkeyIds;
     QTimer saveTimer;
+    QString startFile;                      // loads when OBS starts
+    QMap<QString, QString> profileLinks;    // profile name -> file
+    QMap<QString, QString> collectionLinks; // scene collection name -> file
+    QTimer autoTimer;                       // retries a load that waits for a command
+    bool pendingStart = false;
+    bool pendingProfile = false;
+    bool pendingCollection = false;
     bool ready = false;
     bool shutDown = false;
     bool loading = false;

@@ -16,9 +16,10 @@ namespace {
 QString shownCharacters(const QString& units) {
     QStringList shown;
     for (const QChar unit : units)
-        shown.append(unit.isPrint()
-                         ? QString(unit)
-                         : QStringLiteral("U+%1").arg(uint(unit.unicode()), 4, 16, QChar(u'0')).toUpper());
+        shown.append(
+            unit.isPrint()
+                ? QString(unit)
+                : QStringLiteral("U+%1").arg(uint(unit.unicode()), 4, 16, QChar(u'0')).toUpper());
     return shown.join(QLatin1Char(' '));
 }
 

@@ -43,6 +43,7 @@ LayoutController::LayoutController(QMainWindow* window, const QString& modulePat
     loadBindings(cycleHotkeyId, settings.value("cycleHotkey").toArray());
     loadBindings(previousHotkeyId, settings.value("previousHotkey").toArray());
     loadBindings(openHotkeyId, settings.value("openHotkey").toArray());
+    readAutoLoads();
 
     saveTimer.setSingleShot(true);
     connect(&saveTimer, &QTimer::timeout, this, [this] {
@@ -67,6 +68,9 @@ void LayoutController::frontendCallback(enum obs_frontend_event event, void* dat
     } else if (event == OBS_FRONTEND_EVENT_FINISHED_LOADING) {
         if (!controller->ready && controller->ensureDirectory())
             controller->becomeReady();
+    } else if (event == OBS_FRONTEND_EVENT_PROFILE_CHANGED ||
+               event == OBS_FRONTEND_EVENT_SCENE_COLLECTION_CHANGED) {
+        controller->hostSwitched(event == OBS_FRONTEND_EVENT_PROFILE_CHANGED);
     }
 }
 
@@ -81,6 +85,10 @@ void LayoutController::becomeReady() {
     signal_handler_connect(obs_get_signal_handler(), "hotkey_bindings_changed",
                            bindingsChangedCallback, this);
     startRemote(); // obs-websocket has loaded by now, if it is there
+    // The start mark wins; without one, the current profile's link, then the
+    // current scene collection's.
+    pendingStart = pendingProfile = pendingCollection = true;
+    runAutoLoads();
 }
 
 void LayoutController::shutdown() {
@@ -91,6 +99,7 @@ void LayoutController::shutdown() {
     shutDown = true;
     stopRemote();
     saveTimer.stop();
+    autoTimer.stop();
     if (ready) {
         signal_handler_disconnect(obs_get_signal_handler(), "hotkey_bindings_changed",
                                   bindingsChangedCallback, this);

@@ -66,6 +66,7 @@ ManagerDialog* LayoutController::createDialog() {
     connect(created, &ManagerDialog::exportRequested, this, &LayoutController::exportSnapshot);
     connect(created, &ManagerDialog::openFolderRequested, this, &LayoutController::openFolder);
     connect(created, &ManagerDialog::orderChanged, this, &LayoutController::reorder);
+    connect(created, &ManagerDialog::linkToggled, this, &LayoutController::toggleLink);
     connect(created, &ManagerDialog::refreshRequested, this, [this] {
         refresh(QString());
         saveSettings();
@@ -91,6 +92,8 @@ void LayoutController::refresh(const QString& select) {
     const QString prefix = kestrune::detail::entryPrefix(snapshotsDir);
     // Looked up once per refresh instead of once per row.
     const QString modified = localeText("Modified");
+    const QString profile = dialog ? currentProfile() : QString();
+    const QString collection = dialog ? currentCollection() : QString();
     for (const kestrune::SnapshotEntry& entry : entries) {
         order.append(entry.file);
         const QString path = prefix + entry.file;
@@ -99,10 +102,15 @@ void LayoutController::refresh(const QString& select) {
         if (!dialog)
             continue;
         const Stamps stamps = timeStamps(entry.modified.toLocalTime());
-        rows.append({path, entry.name, stamps.minutes,
-                     entry.name % QLatin1Char('\n') % modified.arg(stamps.seconds) %
-                         QLatin1Char('\n') % path,
-                     path == lastPath, firstBinding(snapshotHotkeyIds.value(path))});
+        SnapshotRow row{path,
+                        entry.name,
+                        stamps.minutes,
+                        entry.name % QLatin1Char('\n') % modified.arg(stamps.seconds) %
+                            QLatin1Char('\n') % path,
+                        path == lastPath,
+                        firstBinding(snapshotHotkeyIds.value(path))};
+        describeLinks(entry.file, profile, collection, row);
+        rows.append(row);
     }
 
     // Files that vanished, were renamed outside the plug-in or fell past the
@@ -124,6 +132,7 @@ void LayoutController::refresh(const QString& select) {
                 kestrune::snapshotLimit);
     if (!dialog)
         return;
+    dialog->setLinkTargets(profile, collection);
     dialog->setRows(rows, select);
     unreadable.sort();
     dialog->setUnreadable(unreadable);

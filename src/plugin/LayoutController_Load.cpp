@@ -24,13 +24,20 @@ LoadResult LayoutController::load(const QString& requested, LoadTrigger trigger,
         return {LoadResult::ReadFailed, {}, {}};
     }
     const QList<QString> missing = kestrune::missingDocks(*mainWindow, snapshot);
+    // Object names are internal (generated, for browser docks): people are
+    // told the titles where the file has them.
+    QStringList shown;
+    for (const QString& dock : missing) {
+        const QString title = snapshot.titles.value(snapshot.docks.indexOf(dock));
+        shown.append(title.isEmpty() ? dock : title);
+    }
     if (!missing.isEmpty()) {
         if (trigger == LoadTrigger::Automatic)
             logLine(LOG_INFO, "Loading %s without the docks %s", qUtf8Printable(snapshot.name),
-                    qUtf8Printable(missing.join(", ")));
+                    qUtf8Printable(shown.join(", ")));
         else if (trigger == LoadTrigger::Remote && !ignoreMissingDocks)
             return {LoadResult::MissingDocks, snapshot.name, missing};
-        else if (asks && !confirm(localeText("MissingDocks").arg(missing.join(", ")), false))
+        else if (asks && !confirm(localeText("MissingDocks").arg(shown.join(", ")), false))
             return {LoadResult::Cancelled, snapshot.name, missing};
     }
     // The window may have gone while the question was open.
@@ -41,6 +48,7 @@ LoadResult LayoutController::load(const QString& requested, LoadTrigger trigger,
         return {LoadResult::RestoreFailed, snapshot.name, missing};
     }
 
+    kestrune::keepOnScreen(*mainWindow);
     lastPath = path;
     saveTimer.start(saveDelayMs);
     if (dialog) {

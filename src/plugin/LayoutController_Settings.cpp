@@ -49,6 +49,7 @@ void LayoutController::writeSettings() {
     root.insert("snapshotHotkeys", snapshotHotkeys);
     root.insert("last", lastPath);
     root.insert("snapshotOrder", QJsonArray::fromStringList(order));
+    writeAutoLoads(root);
     settings = root;
 
     QString reason;
@@ -88,6 +89,7 @@ void LayoutController::moveSnapshotSettings(const QString& oldPath, const QStrin
     const qsizetype index = order.indexOf(oldFile);
     if (index >= 0)
         order[index] = newFile;
+    moveAutoLoads(oldFile, newFile);
     if (lastPath == oldPath)
         lastPath = newPath;
 }
@@ -104,4 +106,5 @@ void LayoutController::removeSnapshotSettings(const QString& path) {
     hotkeys.remove(file);
     settings.insert("snapshotHotkeys", hotkeys);
     order.removeAll(file);
+    dropAutoLoads(file);
 }

@@ -9,4 +9,5 @@ enum SnapshotItemRole : int {
     TimeRole = Qt::UserRole + 1, // modification time as painted, "yyyy-MM-dd HH:mm"
     LastRole,                    // true for the snapshot loaded last
     HotkeyRole,                  // the first key binding of its load hotkey, as OBS names it
+    NoteRole,                    // what it loads with by itself, in short
 };

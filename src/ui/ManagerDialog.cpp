@@ -180,6 +180,19 @@ void ManagerDialog::createActions() {
     auto* openFolder = new QAction(texts("OpenFolder"), list);
     connect(openFolder, &QAction::triggered, this, &ManagerDialog::openFolderRequested);
     list->addAction(openFolder);
+    auto* separator = new QAction(list);
+    separator->setSeparator(true);
+    list->addAction(separator);
+    for (const LinkKind kind : {LinkKind::Start, LinkKind::Profile, LinkKind::Collection}) {
+        auto* action = new QAction(list);
+        action->setCheckable(true);
+        connect(action, &QAction::triggered, this,
+                [this, kind](bool on) { emit linkToggled(selectedPath(), kind, on); });
+        list->addAction(action);
+        linkActions[int(kind)] = action;
+    }
+    linkActions[int(LinkKind::Start)]->setText(texts("LoadAtStart"));
+    connect(list, &QListWidget::currentItemChanged, this, &ManagerDialog::showLinks);
 
     // Shortcuts of the list only, so the same keys on a button do nothing.
     const auto addListShortcut = [this](const QList<QKeySequence>& keys, auto slot) {
@@ -243,6 +256,7 @@ void ManagerDialog::setRows(const QList<SnapshotRow>& rows, const QString& selec
     }
     updateNotFound();
     updateButtons();
+    showLinks();
 }
 
 void ManagerDialog::showRow(QListWidgetItem* item, const SnapshotRow& row) {
@@ -251,6 +265,7 @@ void ManagerDialog::showRow(QListWidgetItem* item, const SnapshotRow& row) {
     item->setData(TimeRole, row.time);
     item->setData(LastRole, row.last);
     item->setData(HotkeyRole, row.hotkey);
+    item->setData(NoteRole, row.note);
     const QString lastLine = row.last ? QLatin1Char('\n') + texts("LoadedLast") : QString();
     item->setToolTip(shownAsPlainText(row.toolTip + lastLine));
 }
@@ -284,6 +299,20 @@ void ManagerDialog::setHotkey(const QString& path, const QString& hotkey) {
         SnapshotRow row = shown.value(path);
         row.hotkey = hotkey;
         showRow(item, row);
+    }
+}
+
+void ManagerDialog::setLinkTargets(const QString& profile, const QString& collection) {
+    linkActions[int(LinkKind::Profile)]->setText(texts("LoadWithProfile").arg(profile));
+    linkActions[int(LinkKind::Collection)]->setText(texts("LoadWithCollection").arg(collection));
+}
+
+void ManagerDialog::showLinks() {
+    const SnapshotRow row = shown.value(selectedPath());
+    const bool checked[] = {row.atStart, row.withProfile, row.withCollection};
+    for (int kind = 0; kind < 3; ++kind) {
+        linkActions[kind]->setEnabled(!row.path.isEmpty());
+        linkActions[kind]->setChecked(checked[kind]);
     }
 }
 

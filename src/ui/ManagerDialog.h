@@ -21,6 +21,9 @@ class QListWidgetItem;
 class QPushButton;
 class QVBoxLayout;
 
+// What a snapshot can be set to load with, from the list's context menu.
+enum class LinkKind { Start, Profile, Collection };
+
 // One snapshot as the list shows it.
 struct SnapshotRow {
     QString path; // the snapshot file, which identifies the row
@@ -29,6 +32,8 @@ struct SnapshotRow {
     QString toolTip; // plain text
     bool last = false;
     QString hotkey = {}; // painted before the time
+    QString note = {};   // its links, muted after the name
+    bool atStart = false, withProfile = false, withCollection = false;
 };
 
 class ManagerDialog : public QDialog {
@@ -50,6 +55,8 @@ public:
     void setHotkey(const QString& path, const QString& hotkey);
     // Names the files of the folder that could not be read; none hides the line.
     void setUnreadable(const QStringList& files);
+    // The profile and scene collection the context menu's links name.
+    void setLinkTargets(const QString& profile, const QString& collection);
     QString selectedPath() const;
     QString selectedName() const;
     // Empties the search field and brings the dialog to the front.
@@ -67,6 +74,7 @@ signals:
     void openFolderRequested();
     // The rows' paths in their new order, after the user dragged one.
     void orderChanged(const QStringList& paths);
+    void linkToggled(const QString& path, LinkKind kind, bool on);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -76,6 +84,7 @@ private slots:
     void focusSearch();
     void updateButtons();
     void rowsMoved();
+    void showLinks();
 
 private:
     void createSearchRow(QGridLayout* grid);
@@ -94,6 +103,7 @@ private:
     QPointer<QLabel> notFoundLabel;
     QPointer<QListWidget> list;
     QPointer<QLabel> unreadableLabel;
+    QPointer<QAction> linkActions[3];  // by LinkKind
     QHash<QString, SnapshotRow> shown; // the rows by path
     QList<QPointer<QPushButton>> selectionButtons;
 };

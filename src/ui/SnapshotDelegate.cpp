@@ -52,7 +52,11 @@ void SnapshotDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const int nameRight = hotkeyRight - (hotkeyWidth > 0 ? hotkeyWidth + 12 : 0);
     const QRect nameRect(QPoint(nameLeft, textRect.top()), QPoint(nameRight, textRect.bottom()));
     const int nameWidth = std::max(0, nameRight - nameLeft + 1);
-    const QString name = fm.elidedText(opt.text, Qt::ElideRight, nameWidth, 0);
+    // The note of its links follows the name, muted; the name keeps half the room.
+    const QString note = index.model() ? index.data(NoteRole).toString() : QString();
+    const int noteWidth =
+        note.isEmpty() ? 0 : std::min(fm.horizontalAdvance(note) + 2 * space, nameWidth / 2);
+    const QString name = fm.elidedText(opt.text, Qt::ElideRight, nameWidth - noteWidth, 0);
 
     // The style draws background, selection and focus; the text is ours.
     opt.text.clear();
@@ -87,6 +91,14 @@ void SnapshotDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setPen(
         opt.palette.brush(group, isSelected ? QPalette::HighlightedText : QPalette::Text).color());
     painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter, name);
+    if (noteWidth > 0) {
+        const int noteLeft = nameLeft + fm.horizontalAdvance(name) + space;
+        painter->setPen(dim);
+        painter->drawText(QRect(QPoint(noteLeft, textRect.top()),
+                                QPoint(noteLeft + noteWidth, textRect.bottom())),
+                          Qt::AlignLeft | Qt::AlignVCenter,
+                          fm.elidedText(note, Qt::ElideRight, noteWidth - space, 0));
+    }
     if (hotkeyWidth > 0) {
         painter->setPen(dim);
         painter->drawText(QRect(QPoint(hotkeyRight - hotkeyWidth + 1, textRect.top()),

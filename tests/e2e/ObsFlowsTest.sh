@@ -24,7 +24,8 @@ flow_first_run() {
     stamps="$(log_time "[obs-kestrune] Loaded") $(log_time "==== Startup complete") $(date -r "$settings" +%H%M%S%3N)"
     tr ' ' '\n' <<<"$stamps" | sort -cn ||
         fail settings-after-startup "not in order: module loaded, start-up complete, settings written ($stamps)"
-    settings_are 'keys == ["cycleHotkey","last","openHotkey","previousHotkey","snapshotHotkeys","snapshotOrder"] and
+    settings_are 'keys == ["collectionLinks","cycleHotkey","last","loadAtStart","openHotkey","previousHotkey",
+        "profileLinks","snapshotHotkeys","snapshotOrder"] and .loadAtStart == "" and .profileLinks == {} and
         .last == "" and .snapshotOrder == [] and .snapshotHotkeys == {} and (.cycleHotkey | type) == "array"' ||
         fail settings-members "a fresh settings.json holds $(jq -c . "$settings")"
     [ -d "$snapshots" ] || fail snapshots-folder "the snapshots folder was not created"
@@ -92,12 +93,27 @@ flow_restart() {
     [ "$(kept)" = "$before" ] || fail restart "settings changed across a restart: $before => $(kept)"
 }
 
+# The snapshot marked for the start is applied when OBS starts, over the
+# layout OBS saved itself; a profile link is kept for the remote flow.
+flow_autoload() {
+    own=$(sed -n 's/^DockState=//p' "$obs_dir"/user.ini "$obs_dir"/global.ini | tail -n1)
+    seeded=$(jq '.loadAtStart = "Moved.json" | .profileLinks = {Linked: "Review.json"}' "$settings")
+    printf '%s\n' "$seeded" >"$settings"
+    start_obs
+    wait_until 5 last_is Moved || fail start-mark "\"last\" is $(jq .last "$settings"), not Moved"
+    open_dialog && save AfterStart
+    [ "$(state AfterStart)" = "$(state Moved)" ] && [ "$own" != "$(state Moved)" ] ||
+        fail start-mark "the layout after the start is not the marked snapshot's"
+    stop_obs
+}
+
 # Vendor requests and events through obs-websocket's own server, from a client
 # no one here wrote: no password, and the sandbox has only the loopback.
 flow_remote() {
     mkdir -p "$obs_dir/plugin_config/obs-websocket"
     echo '{"first_load": false, "server_enabled": true, "server_port": 4455, "auth_required": false,
         "alerts_enabled": false}' >"$obs_dir/plugin_config/obs-websocket/config.json"
+    seeded=$(jq '.loadAtStart = ""' "$settings") && printf '%s\n' "$seeded" >"$settings"
     start_obs
     MAIN=$main SNAPSHOTS=$snapshots NODE_PATH=/out/node_modules node /src/tests/e2e/RemoteFlowsTest.cjs ||
         fail remote "the client's check above failed"

@@ -28,6 +28,7 @@ const snapshots = async () => (await call('ListSnapshots')).snapshots;
     await obs.connect('ws://127.0.0.1:4455', undefined, { eventSubscriptions: EventSubscription.Vendors });
     obs.on('VendorEvent', (e) => e.vendorName === 'obs-kestrune' && events.push(e));
 
+    await call('LoadSnapshot', { name: 'Studio' }); // docked as OBS places them, whatever it saved
     let r = await call('ListSnapshots', { unknownMember: true });
     const start = r.snapshots || [];
     check('list', r.ok && start.length >= 4 && start.every((s, i) => s.row === i + 1 &&
@@ -93,5 +94,9 @@ const snapshots = async () => (await call('ListSnapshots')).snapshots;
     shell('key Escape && sleep 0.5 && key Escape');
     check('busy-while-prompting', r.ok === false && /busy/.test(r.error), r);
     check('answers-again', (await call('ListSnapshots')).ok, 'no answer once the prompt closed');
+    // Switching to a profile linked to a snapshot loads it.
+    await obs.call('CreateProfile', { profileName: 'Linked' });
+    await sleep(1000);
+    check('profile-link', (await snapshots()).find((s) => s.last).name === 'Review', await snapshots());
     await obs.disconnect();
 })().catch((error) => check('client', false, String(error)));

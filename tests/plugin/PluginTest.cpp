@@ -9,8 +9,9 @@
 #include <unistd.h>
 
 namespace {
-const QStringList members = {"cycleHotkey",     "last",         "openHotkey", "previousHotkey",
-                             "snapshotHotkeys", "snapshotOrder"};
+const QStringList members = {"collectionLinks", "cycleHotkey",     "last",
+                             "loadAtStart",     "openHotkey",      "previousHotkey",
+                             "profileLinks",    "snapshotHotkeys", "snapshotOrder"};
 }
 
 class PluginTest : public TestHost {
@@ -143,7 +144,7 @@ private slots:
             QTRY_COMPARE(settings()["last"].toString(), snapshot(last));
             QCOMPARE(window()->geometry(), rect);
         }
-        const QString missing = text("MissingDocks").arg("zetaGone, alphaGone");
+        const QString missing = text("MissingDocks").arg("Title zetaGone, Title alphaGone");
         QCOMPARE(seen(), QStringList({missing, missing, text("RestoreFailed")}));
         QCOMPARE(boxes[0].defaultButton, text("Cancel"));
         QCOMPARE(boxes[2].format, int(Qt::PlainText));
@@ -196,6 +197,91 @@ private slots:
         trigger("obs-kestrune.load.b.json");
         QVERIFY(last("b.json") && status() == "-");
         window()->setStatusBar(new QStatusBar);
+    }
+
+    // The start mark wins at start, without a question for missing docks;
+    // without one, the profile's link. Switches load their links, the profile's
+    // first, after a command that is running. Links follow renames, go with
+    // deletes, and settings that make no sense are left out.
+    void layoutsComeBackByThemselves() {
+        reset();
+        save("a.json", "A", "statsDock", {"ghost"});
+        save("b.json", "B", "mixerDock");
+        save("c.json", "C", "scenesDock");
+        unload();
+        QVERIFY(write(dir("settings.json"),
+                      R"({"loadAtStart": "a.json", "profileLinks": {"Live": "b.json",
+            "Bad": 5, "Out": "../x.json", "Gone": "gone.json"}, "collectionLinks": "no", "extra": 1})"));
+        profile = "Live";
+        restart();
+        QCOMPARE(hiddenDock(), "statsDock");
+        QCOMPARE(log("without the docks Title ghost").size(), 1);
+        QCOMPARE(settings()["profileLinks"].toObject(), QJsonObject({{"Live", "b.json"}}));
+        tools()->trigger();
+        auto* list = window()->findChild<QListWidget*>();
+        const auto toggle = [&](int row, int action) {
+            list->setCurrentRow(row);
+            list->actions()[2 + action]->trigger();
+        };
+        toggle(0, 0); // a: no longer at start
+        collection = "Show";
+        toggle(2, 2); // c: with the scene collection "Show"
+        QCOMPARE(list->item(2)->data(Qt::UserRole + 4).toString(), "scene collection Show");
+        restart();
+        QCOMPARE(hiddenDock(), "mixerDock");
+        for (const auto& [switched, name, hidden] :
+             QList<std::tuple<bool, QString, QString>>{{true, "Other", "mixerDock"},
+                                                       {false, "Show", "scenesDock"},
+                                                       {true, "Live", "mixerDock"}}) {
+            (switched ? profile : collection) = name;
+            fire(switched ? OBS_FRONTEND_EVENT_PROFILE_CHANGED
+                          : OBS_FRONTEND_EVENT_SCENE_COLLECTION_CHANGED);
+            QCOMPARE(hiddenDock(), hidden);
+        }
+        tools()->trigger();
+        list = window()->findChild<QListWidget*>();
+        expect(after(
+            [&] {
+                profile = "Other";
+                fire(OBS_FRONTEND_EVENT_PROFILE_CHANGED);
+                fire(OBS_FRONTEND_EVENT_SCENE_COLLECTION_CHANGED);
+                QCOMPARE(hiddenDock(), "mixerDock"); // not while the prompt is open
+            },
+            type("B2")));
+        list->setCurrentRow(1);
+        for (QPushButton* button : list->window()->findChildren<QPushButton*>())
+            if (button->text() == text("Rename"))
+                button->click();
+        QTRY_COMPARE(hiddenDock(), "scenesDock");
+        QVERIFY(QFile::remove(snapshot("c.json")));
+        fire(OBS_FRONTEND_EVENT_EXIT);
+        QCOMPARE(settings()["profileLinks"].toObject(), QJsonObject({{"Live", "B2.json"}}));
+        QCOMPARE(settings()["collectionLinks"].toObject(), QJsonObject());
+        QCOMPARE(settings()["loadAtStart"].toString(), "");
+        QCOMPARE(settings()["extra"], QJsonValue()); // written anew, as always
+    }
+
+    // Off a screen of another size and off every screen: the layout applies
+    // and every window comes back where it can be reached.
+    void loadsFitAnotherScreen() {
+        reset();
+        QDir().mkpath(dir("snapshots"));
+        auto* dock = window()->findChild<QDockWidget*>("statsDock");
+        dock->setFloating(true);
+        dock->move(5000, 5000);
+        window()->move(-3000, 100);
+        kestrune::Snapshot away = kestrune::capture(*window(), "Away");
+        QDataStream width(&away.geometry, QIODevice::ReadWrite);
+        width.device()->seek(46); // the screen width it was saved on, doubled
+        width << qint32(QGuiApplication::primaryScreen()->geometry().width() * 2);
+        QCOMPARE(kestrune::write(snapshot("away.json"), away), kestrune::FileStatus::Ok);
+        dock->setFloating(false);
+        window()->move(50, 50);
+        restart();
+        trigger("obs-kestrune.load.away.json");
+        QVERIFY(dock->isFloating() && boxes.isEmpty());
+        for (QWidget* w : {static_cast<QWidget*>(window()), static_cast<QWidget*>(dock)})
+            QVERIFY(QGuiApplication::primaryScreen()->geometry().intersects(w->frameGeometry()));
     }
 
     // Last: one of its rows destroys the host window for good.

@@ -17,6 +17,14 @@ FRONTEND void obs_frontend_add_event_callback(obs_frontend_event_cb callback, vo
     TestHost::frontendCallbacks.append({callback, data});
 }
 
+FRONTEND char* obs_frontend_get_current_profile(void) {
+    return bstrdup(TestHost::profile.toUtf8().constData());
+}
+
+FRONTEND char* obs_frontend_get_current_scene_collection(void) {
+    return bstrdup(TestHost::collection.toUtf8().constData());
+}
+
 FRONTEND void obs_frontend_remove_event_callback(obs_frontend_event_cb callback, void* data) {
     TestHost::frontendCallbacks.removeAll({callback, data});
 }

@@ -40,6 +40,7 @@ public:
     static inline QQueue<Answer> answers;
     static inline QList<Box> boxes; // every modal box since the last reset
     static inline int unexpected = 0;
+    static inline QString profile = "Untitled", collection = "Untitled"; // the host's current ones
     static inline QByteArray initialState, initialGeometry;
     static inline obs_module_t* module = nullptr;
     static inline bool loaded = false;
@@ -158,13 +159,16 @@ public:
     static QJsonObject settings() {
         return QJsonDocument::fromJson(bytes(dir("settings.json"))).object();
     }
-    // A snapshot file of the window with one dock hidden, so that its load shows.
+    // A snapshot file of the window with one dock hidden, so that its load
+    // shows; extra docks the window lacks are titled "Title <name>".
     static QString save(const QString& file, const QString& name, const QString& hide = {},
                         const QStringList& extraDocks = {}) {
         if (auto* dock = mainWindow->findChild<QDockWidget*>(hide); dock && !hide.isEmpty())
             dock->hide();
         kestrune::Snapshot shot = kestrune::capture(*mainWindow, name);
         shot.docks += extraDocks;
+        for (const QString& dock : extraDocks)
+            shot.titles.append("Title " + dock);
         showAllDocks();
         if (!QDir().mkpath(dir("snapshots")) ||
             kestrune::write(snapshot(file), shot) != kestrune::FileStatus::Ok)

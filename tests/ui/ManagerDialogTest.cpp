@@ -48,7 +48,9 @@ class ManagerDialogTest : public QObject {
 private slots:
     void init() {
         dialog = new ManagerDialog(nullptr, [](const char* key) {
-            return QByteArray(key) == "Unreadable" ? QString("%1 unreadable") : QString(key);
+            const bool counted =
+                QByteArray(key) == "Unreadable" || QByteArray(key).contains("With");
+            return QString(key) + (counted ? " %1" : "");
         });
         dialog->setRows(rows(5), QString());
         dialog->present();
@@ -157,7 +159,7 @@ private slots:
             files.append(QString("%1.json").arg(i));
         dialog->setUnreadable(files);
         QLabel* line = dialog->findChildren<QLabel*>().value(2);
-        QVERIFY(line->isVisible() && line->text() == "12 unreadable");
+        QVERIFY(line->isVisible() && line->text() == "Unreadable 12");
         QCOMPARE(line->toolTip().split('\n'), files.mid(0, 10) + QStringList{"\u2026"});
         dialog->setUnreadable({});
         QVERIFY(!line->isVisible());
@@ -166,6 +168,22 @@ private slots:
         search()->setText("Gamma");
         dialog->present();
         QVERIFY(search()->hasFocus() && search()->text().isEmpty() && list()->currentRow() == 3);
+    }
+
+    void offersLinksForTheSelectedRow() {
+        QList<SnapshotRow> linked = rows(3);
+        linked[1].withProfile = true;
+        dialog->setRows(linked, "/s/1.json");
+        dialog->setLinkTargets("Live", "Show");
+        const QList<QAction*> actions = list()->actions();
+        QCOMPARE(actions[3]->text(), "LoadWithProfile Live");
+        QVERIFY(!actions[2]->isChecked() && actions[3]->isChecked() && !actions[4]->isChecked());
+        QSignalSpy toggled(dialog.data(), &ManagerDialog::linkToggled);
+        actions[4]->trigger();
+        QCOMPARE(toggled.value(0),
+                 QVariantList({"/s/1.json", QVariant::fromValue(LinkKind::Collection), true}));
+        list()->setCurrentRow(0);
+        QVERIFY(!actions[3]->isChecked());
     }
 
     void aDragReportsTheNewOrder() {
@@ -193,6 +211,7 @@ private slots:
         many[7] = {"/s/7.json", many[6].name, "", ""}; // no time, no gap
         many[5].last = true;
         many[5].hotkey = "Ctrl+F5";
+        many[2].note = "at start";
         dialog->setRows(many, QString());
         QPalette p = list()->palette();
         for (auto [role, colour] : {std::pair{QPalette::Base, Qt::black},
@@ -236,6 +255,21 @@ private slots:
                 ink(7, qRgb(0, 0, 255), nameStart).first < 0);
         QVERIFY(ink(4, qRgb(0, 255, 0)).first >= 0 &&
                 ink(4, qRgb(255, 0, 0)).first < 0); // selected
+        // The mark before the name of the snapshot loaded last; a hotkey before
+        // the time, and the note of links after the name, both muted.
+        const auto mark = ink(5, qRgb(255, 0, 255), 0, nameStart + 30);
+        QVERIFY(std::abs(mark.first - nameStart) <= 2 &&
+                ink(5, qRgb(255, 0, 0)).first > mark.second);
+        QVERIFY(ink(3, qRgb(255, 0, 255)).first < 0);
+        const int timeLeft = ink(0, qRgb(0, 0, 255), ink(0, qRgb(255, 0, 0)).second + 1).first;
+        QVERIFY(ink(5, qRgb(0, 0, 255), nameStart + 1, timeLeft - 12).first >= 0);
+        QVERIFY(ink(0, qRgb(0, 0, 255), nameStart + 1, timeLeft - 12).first < 0);
+        QVERIFY(ink(2, qRgb(0, 0, 255), ink(2, qRgb(255, 0, 0)).second + 1, timeLeft - 12).first >=
+                0);
+        QCOMPARE(list()->item(5)->toolTip(), "tip\nLoadedLast");
+        dialog->markLast("/s/3.json");
+        QCOMPARE(list()->item(5)->toolTip(), "tip");
+        QCOMPARE(list()->item(3)->toolTip(), names[3] + "\nLoadedLast");
     }
 };
 
