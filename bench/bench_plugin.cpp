@@ -23,7 +23,6 @@
 #include <chrono>
 #include <functional>
 
-
 namespace {
 
 constexpr int folderSize = 1000;
@@ -76,7 +75,14 @@ struct Plugin {
 
     Plugin() {
         TestHost::start();
-        QMainWindow* window = TestHost::window();
+        // As OBS does: key presses reach the plug-in on the user-interface thread.
+        obs_hotkey_set_callback_routing_func(
+            [](void*, obs_hotkey_id id, bool down) {
+                QMetaObject::invokeMethod(qApp,
+                                          [=] { obs_hotkey_trigger_routed_callback(id, down); });
+            },
+            nullptr);
+        QMainWindow* window = TestHost::mainWindow.data();
         addMissingDocks(*window);
         files = benchdata::populate(*window, TestHost::dir("snapshots"), folderSize);
         if (files.size() != folderSize) {
@@ -84,26 +90,26 @@ struct Plugin {
             return;
         }
         TestHost::fire(OBS_FRONTEND_EVENT_FINISHED_LOADING);
-        TestHost::wait(0);
+        TestHost::wait();
         openDialog();
         if (!dialog || !list || !refreshButton || !saveNewButton)
             error = QStringLiteral("the manager dialog did not open with its buttons");
         else if (list->count() != folderSize)
             error = QStringLiteral("the dialog does not list every snapshot");
-        TestHost::wait(150); // the settings writes that start-up leaves pending
+        QTest::qWait(150); // the settings writes that start-up leaves pending
     }
 
     void openDialog() {
         const QString title = moduleText("Title");
-        for (QAction* action : TestHost::window()->findChild<QMenu*>()->actions())
+        for (QAction* action : TestHost::mainWindow.data()->findChild<QMenu*>()->actions())
             if (action->text() == title)
                 toolsAction = action;
         if (!toolsAction)
             return;
         toolsAction->trigger();
-        TestHost::wait(0);
+        TestHost::wait();
         for (QDialog* d :
-             TestHost::window()->findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
+             TestHost::mainWindow.data()->findChildren<QDialog*>(Qt::FindDirectChildrenOnly)) {
             if (d->isVisible() && d->findChild<QListWidget*>())
                 dialog = d;
         }
@@ -192,7 +198,7 @@ void SaveNew(benchmark::State& state) {
         return;
     }
     for (auto _ : state) {
-        TestHost::expect(TestHost::type(newName));
+        TestHost::expect(newName);
         const auto start = std::chrono::steady_clock::now();
         plugin.saveNewButton->click();
         QCoreApplication::processEvents();
@@ -204,12 +210,12 @@ void SaveNew(benchmark::State& state) {
             state.SkipWithError("save new did not save the snapshot as asked");
             break;
         }
-        TestHost::boxes.clear();
+        TestHost::seen.clear();
     }
     QFile::remove(created);
     QFile::rename(asideTemporary, aside);
     plugin.refreshButton->click();
-    TestHost::boxes.clear();
+    TestHost::seen.clear();
 }
 
 // Two snapshots in turn, so that every restore changes the layout.
@@ -243,9 +249,9 @@ void LoadByHotkey(benchmark::State& state) {
             return;
         }
         TestHost::bind(QStringLiteral("obs-kestrune.load.") + plugin.files[i],
-                       {QString::fromLatin1(obs_key_to_name(keys[i]))});
+                       obs_key_to_name(keys[i]));
     }
-    TestHost::wait(150);
+    QTest::qWait(150);
 
     int next = plugin.currentPath() == pair.paths[0] ? 1 : 0;
     for (auto _ : state) {
@@ -264,7 +270,7 @@ void LoadByHotkey(benchmark::State& state) {
         obs_hotkey_inject_event(combination, false);
         // The host releases the key later on its own thread, and the load's
         // debounced settings write follows; both stay outside the timing.
-        TestHost::wait(130);
+        QTest::qWait(130);
         next = 1 - next;
     }
 }
@@ -276,7 +282,7 @@ void BareRestore(benchmark::State& state) {
     if (!usable(state, plugin))
         return;
     const LoadPair pair = loadPair(plugin);
-    QMainWindow& window = *TestHost::window();
+    QMainWindow& window = *TestHost::mainWindow.data();
     int next = 0;
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -290,7 +296,7 @@ void BareRestore(benchmark::State& state) {
             state.SkipWithError("the bare restore failed");
             break;
         }
-        TestHost::wait(130); // as after a load
+        QTest::qWait(130); // as after a load
         next = 1 - next;
     }
 }

@@ -141,5 +141,17 @@ def main():
         json.dumps(base())[:-1] + ', "deep": ' + "[" * 1000 + "]" * 1000 + "}")
 
 
+
+def states():
+    """Window state bytes that Qt must never be handed, or that it refuses."""
+    folder = os.path.join(os.path.dirname(HERE), "states")
+    for name, text in {"toolbar-lines-2-31.bin": "000000ff00000000fe7fffffff",
+                       "old-toolbar-refused-by-qt.bin":
+                           "000000ff00000000fe000000010000000000000001ffffffff010000000000000000"}.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(bytes.fromhex(text))
+
+
 if __name__ == "__main__":
     main()
+    states()

@@ -3,48 +3,14 @@
 // them, down to what they leave in the snapshots folder and settings.json.
 #include "TestHost.h"
 
-namespace {
-// The folder refuses new entries while it lives; root ignores permission bits.
-struct Frozen {
-    QString path;
-    bool ok = QProcess::execute("chattr", {"+i", path}) == 0;
-    ~Frozen() { QProcess::execute("chattr", {"-i", path}); }
-};
-} // namespace
+using Step = std::function<void()>;
 
 class CommandsTest : public TestHost {
     Q_OBJECT
 
-    QListWidget* list() { return window()->findChild<QListWidget*>(); }
-    void push(const char* key) { // a button of the dialog
-        for (QPushButton* b : window()->findChildren<QPushButton*>())
-            if (b->text() == text(key) && b->isEnabled())
-                b->click();
-    }
-    QString current() { return list()->currentIndex().data(Qt::UserRole).toString(); }
-    bool select(const QString& file) {
-        const auto found =
-            list()->model()->match(list()->model()->index(0, 0), Qt::UserRole, snapshot(file));
-        list()->setCurrentIndex(found.value(0));
-        return current() == snapshot(file);
-    }
-    // Every entry of the folder with its bytes: a changed byte or a stray file shows.
-    QMap<QString, QByteArray> folder() {
-        QMap<QString, QByteArray> out;
-        for (const QFileInfo& f : QDir(dir("snapshots")).entryInfoList(QDir::Files | QDir::Hidden))
-            out.insert(f.fileName(), bytes(f.filePath()));
-        return out;
-    }
-    kestrune::Snapshot stored(const QString& file) {
+    kestrune::Snapshot stored(const QString& file) { // empty when it cannot be read
         kestrune::Snapshot s;
-        return kestrune::read(snapshot(file), s) == kestrune::FileStatus::Ok ? s
-                                                                             : kestrune::Snapshot();
-    }
-    // One load hotkey per file, in libobs and in settings.json.
-    void checkHotkeys(const QStringList& files) {
-        QCOMPARE(hotkeys("obs-kestrune.load."), QStringList(files).replaceInStrings(
-                                                    QRegularExpression("^"), "obs-kestrune.load."));
-        QCOMPARE(settings()["snapshotHotkeys"].toObject().keys(), files);
+        return kestrune::read(snapshot(file), s), s;
     }
 
 private slots:
@@ -54,204 +20,119 @@ private slots:
         reset();
         save("Stage.json", "Stage", "statsDock");
         tools()->trigger();
-        bind("obs-kestrune.load.Stage.json", {"OBS_KEY_F5"});
+        list()->setCurrentIndex(row("Stage.json"));
+        bind("obs-kestrune.load.Stage.json", "OBS_KEY_F5");
     }
     void cleanup() { QCOMPARE(unexpected, 0); }
 
-    // A duplicate by letter case and composition, an unusable name, a folder
-    // that refuses the file, then a trimmed name; a hotkey pressed inside the
-    // prompt is dropped.
-    void saveNewAsksUntilTheNameIsUsable() {
-        const auto before = folder();
-        expect(after([&] { trigger("obs-kestrune.load.Stage.json"); }, type(" \tSTAGE  ")));
-        for (const char* answer :
-             {"", "b/a:d/", "", "a.", "", "CON.txt", "", " ", "", "Blocked", ""})
-            expect(*answer ? type(answer) : click(""));
-        {
-            Frozen frozen{dir("snapshots")};
-            QVERIFY(frozen.ok);
-            push("SaveNew");
-        }
-        const QString ask = text("NamePrompt"), invalid = text("InvalidName") + "\n\n";
-        QCOMPARE(seen(),
-                 QStringList(
-                     {ask, text("DuplicateName"), ask, invalid + text("NameCharacters").arg("/ :"),
-                      ask, invalid + text("NameSpaces"), ask,
-                      invalid + text("NameReserved").arg("CON"), ask, invalid + text("NameLength"),
-                      ask, text("WriteFailed") + "\n\n" + snapshot("Blocked.json")}));
-        QCOMPARE(boxes[2].value, "STAGE");
-        QCOMPARE(folder(), before);
-        QCOMPARE(hiddenDock(), "");
-        expect(type(QString::fromUtf8("  Caf\u0065\u0301  ")));
-        push("SaveNew");
-        QCOMPARE(folder().keys(), QStringList({QString::fromUtf8("Caf\u00e9.json"), "Stage.json"}));
-        QCOMPARE(stored(QString::fromUtf8("Caf\u00e9.json")),
-                 kestrune::capture(*window(), QString::fromUtf8("Caf\u00e9")));
-        QCOMPARE(current(), snapshot(QString::fromUtf8("Caf\u00e9.json")));
-        QCOMPARE(settings()["last"].toString(), current());
-        QCOMPARE(settings()["snapshotOrder"].toArray(),
-                 QJsonArray({"Stage.json", QString::fromUtf8("Caf\u00e9.json")}));
-        checkHotkeys({QString::fromUtf8("Caf\u00e9.json"), "Stage.json"});
-    }
-
-    void overwriteAndRenameKeepTheHotkey_data() {
+    void commandsChangeTheFolderAsAsked_data() {
+        QTest::addColumn<QString>("before"); // what the user did outside the plug-in
         QTest::addColumn<QString>("command");
-        QTest::addColumn<QString>("file"); // holding "Stage"
-        QTest::addColumn<QString>("name"); // afterwards
-        QTest::newRow("overwrite") << "Overwrite"
-                                   << "Stage.json"
-                                   << "Stage";
-        QTest::newRow("overwrite misnamed") << "Overwrite"
-                                            << "old.json"
-                                            << "Stage";
-        QTest::newRow("rename") << "Rename"
-                                << "Stage.json"
-                                << "Renamed";
-        QTest::newRow("letter case") << "Rename"
-                                     << "Stage.json"
-                                     << "STAGE";
+        QTest::addColumn<QStringList>("replies"); // one for each box; "~" cancels
+        QTest::addColumn<QStringList>("boxes");   // the texts of the boxes
+        QTest::addColumn<QStringList>("files");   // afterwards, each with one load hotkey
+        const QString ask = text("NamePrompt"), invalid = text("InvalidName") + "\n\n",
+                      cafe = QString::fromUtf8("Caf\u00e9.json"),
+                      hostile = KESTRUNE_HOSTILE_DIR "/",
+                      overwrite = text("ConfirmOverwrite").arg("Stage"),
+                      del = text("ConfirmDelete").arg("Stage"), go = text("Continue"),
+                      import = text("Import"), stage = "Stage.json";
+        const auto add = [](const char* row, const char* before, const char* command,
+                            const QStringList& replies, const QStringList& boxes,
+                            const QStringList& files) {
+            QTest::newRow(row) << QString(before) << QString(command) << replies << boxes << files;
+        };
+        // clang-format off
+        add("save new, trimmed, after a duplicate and unusable names", "", "SaveNew",
+            {" \tSTAGE  ", "", "b/a:d/", "", "a.", "", "CON.txt", "", " ", "", QString::fromUtf8("  Cafe\u0301  ")},
+            {ask, text("DuplicateName"), ask, invalid + text("NameCharacters").arg("/ :"), ask,
+             invalid + text("NameSpaces"), ask, invalid + text("NameReserved").arg("CON"), ask,
+             invalid + text("NameLength"), ask},
+            {cafe, stage});
+        add("save new on a full disk", "full", "SaveNew", {"Blocked", ""},
+            {ask, text("WriteFailed") + "\n\n" + snapshot("Blocked.json")}, {stage});
+        add("overwrite", "", "Overwrite", {go}, {overwrite}, {stage});
+        add("overwrite cancelled", "", "Overwrite", {"~"}, {overwrite}, {stage});
+        add("rename", "", "Rename", {"Renamed"}, {ask}, {"Renamed.json"});
+        add("rename in letter case", "", "Rename", {"STAGE"}, {ask}, {"STAGE.json"});
+        add("rename on a full disk: moved back", "full", "Rename", {"B", ""},
+            {ask, text("WriteFailed") + "\n\n" + snapshot("B.json")}, {stage});
+        add("rename onto a file deleted", "deleted", "Rename", {"Gone"}, {ask}, {"Gone.json"});
+        add("delete", "", "Delete", {""}, {del}, {});
+        add("delete cancelled", "", "Delete", {"~"}, {del}, {stage});
+        add("import a file that is no snapshot", "", "Import", {hostile + "invalid-not-json.json", ""},
+            {import, text("ReadFailed") + "\n\n" + hostile + "invalid-not-json.json"}, {stage});
+        add("import a duplicate", "copy:STAGE", "Import", {dir("copy.json"), ""},
+            {import, text("DuplicateName")}, {stage});
+        add("import", "copy:Copy", "Import", {dir("copy.json")}, {import}, {"Copy.json", stage});
+        add("export", "", "Export", {dir("exported")}, {text("Export")}, {stage});
+        // clang-format on
     }
-    void overwriteAndRenameKeepTheHotkey() {
+    // Overwrite and save new capture the window, other commands keep what
+    // the file held; the selected file's hotkey follows it with its key; a
+    // hotkey pressed in the first box of any command does not load.
+    void commandsChangeTheFolderAsAsked() {
+        QFETCH(QString, before);
         QFETCH(QString, command);
-        QFETCH(QString, file);
-        QFETCH(QString, name);
-        const bool overwrite = command == "Overwrite";
-        if (file != "Stage.json") { // renamed outside the plug-in
-            QVERIFY(QFile::rename(snapshot("Stage.json"), snapshot(file)));
-            push("Refresh");
-            bind("obs-kestrune.load." + file, {"OBS_KEY_F5"});
-        }
-        if (name == "Gone") { // deleted behind the plug-in's back, its hotkey still held
+        QFETCH(QStringList, replies);
+        QFETCH(QStringList, files);
+        const kestrune::Snapshot was = stored("Stage.json");
+        std::optional<DiskLimit> full;
+        if (before == "full")
+            full.emplace(16); // a rename's move succeeds, the write after it does not
+        if (before.startsWith("copy:"))
+            save("../copy.json", before.mid(5));
+        if (before == "deleted")
             save("Gone.json", "Gone");
-            push("Refresh");
-            QVERIFY(QFile::remove(snapshot("Gone.json")));
-        }
-        const obs_hotkey_id id = hotkey("obs-kestrune.load." + file);
-        QVERIFY(select(file));
-        push("Load");
-        kestrune::Snapshot expected = stored(file);
-        showAllDocks(); // the window now differs from the file
-        expect(click(text("Cancel")));
-        push(qPrintable(command));
-        QCOMPARE(stored(file), expected);
-        expect(overwrite ? click(text("Continue")) : type(name));
-        push(qPrintable(command));
-        QCOMPARE(boxes[1].defaultButton, overwrite ? text("Cancel") : "");
-        if (overwrite)
-            expected = kestrune::capture(*window(), name);
-        expected.name = name;
-        QCOMPARE(folder().keys(), QStringList{name + ".json"});
-        QCOMPARE(stored(name + ".json"), expected);
-        QCOMPARE(hotkey("obs-kestrune.load." + name + ".json"), id);
-        QCOMPARE(bound("obs-kestrune.load." + name + ".json"), QStringList{"OBS_KEY_F5"});
-        checkHotkeys({name + ".json"});
-        QCOMPARE(settings()["snapshotHotkeys"][name + ".json"].toArray().size(), 1);
-        QCOMPARE(settings()["last"].toString(), current());
-        QCOMPARE(current(), snapshot(name + ".json"));
-    }
-
-    // The disk refuses the write after the move; what happens while the error shows:
-    void aFailedWriteAfterAMoveMovesBack_data() {
-        QTest::addColumn<QString>("meanwhile");
-        for (const char* row : {"nothing", "old name taken", "taken, host quits"})
-            QTest::newRow(row) << QString(row);
-    }
-    void aFailedWriteAfterAMoveMovesBack() {
-        QFETCH(QString, meanwhile);
-        wait(300);
-        const QByteArray content = bytes(snapshot("Stage.json")),
-                         before = bytes(dir("settings.json"));
-        QVERIFY(select("Stage.json"));
-        DiskLimit limit(16);
-        expect(type("B"));
-        expect(after(
-            [&] {
-                limit.lift();
-                if (meanwhile != "nothing")
-                    write(snapshot("Stage.json"), "not ours");
-                if (meanwhile.endsWith("quits"))
-                    fire(OBS_FRONTEND_EVENT_EXIT);
-            },
-            click("")));
-        if (meanwhile == "old name taken")
-            expect(click(""));
-        push("Rename");
-        const QString kept = meanwhile == "nothing" ? "Stage.json" : "B.json";
-        QCOMPARE(bytes(snapshot(kept)), content);
-        QCOMPARE(folder().size(), meanwhile == "nothing" ? 1 : 2); // and no temporary file
-        if (meanwhile.endsWith("quits")) { // after teardown nothing registers or writes
-            QCOMPARE(hotkeys(), QStringList());
-            QCOMPARE(settings()["snapshotHotkeys"].toObject().keys(), QStringList{"Stage.json"});
-            return;
-        }
-        QCOMPARE(hotkeys("obs-kestrune.load."), QStringList{"obs-kestrune.load." + kept});
-        QCOMPARE(bound("obs-kestrune.load." + kept), QStringList{"OBS_KEY_F5"});
-        QCOMPARE(current(), snapshot(kept));
-        QVERIFY(meanwhile != "nothing" || bytes(dir("settings.json")) == before);
-    }
-
-    void deleteAsksFirstAndForgetsTheSnapshot() {
-        save("A.json", "A");
         push("Refresh");
-        QVERIFY(select("Stage.json"));
-        push("Load");
-        expect(click(text("Cancel")));
-        push("Delete");
-        expect(click(""));
-        push("Delete");
-        QCOMPARE(seen()[1], text("ConfirmDelete").arg("Stage"));
-        QCOMPARE(boxes[1].defaultButton, text("Continue"));
-        QCOMPARE(folder().keys(), QStringList{"A.json"});
-        checkHotkeys({"A.json"});
-        QCOMPARE(current(), snapshot("A.json"));
-        QCOMPARE(settings()["last"].toString(), "");
-        QCOMPARE(settings()["snapshotOrder"].toArray(), QJsonArray({"A.json"}));
-    }
-
-    void exportWritesTheSnapshotAndImportAddsIt() {
-        QTemporaryDir outside;
-        QVERIFY(select("Stage.json"));
-        expect(choose(outside.filePath("backup")));
-        push("Export");
-        QCOMPARE(boxes[0].value, QDir::home().filePath("Stage.json")); // the suggestion, at home
-        QCOMPARE(bytes(outside.filePath("backup.json")), bytes(snapshot("Stage.json")));
-        QCOMPARE(status(), text("StatusExported").arg("Stage", outside.filePath("backup.json")));
-        const kestrune::Snapshot exported = stored("Stage.json");
-        QVERIFY(QFile::remove(snapshot("Stage.json")));
-        expect(choose(outside.filePath("backup.json")));
-        push("Import");
-        QCOMPARE(boxes[1].value, outside.path() + '/'); // where the last export went
-        QCOMPARE(stored("Stage.json"), exported);
-        QVERIFY(hiddenDock().isEmpty() && settings()["last"].toString().isEmpty()); // not loaded
-    }
-
-    void importRefusesEveryHostileFile_data() {
-        QTest::addColumn<QString>("file");
-        for (const QString& file : QDir(KESTRUNE_HOSTILE_DIR).entryList(QDir::Files))
-            QTest::newRow(qPrintable(file)) << file;
-    }
-    // A readable file with a usable name meets a snapshot of that name in
-    // other letter case, so nothing in the corpus may be added.
-    void importRefusesEveryHostileFile() {
-        QFETCH(QString, file);
-        const QString source = QDir(KESTRUNE_HOSTILE_DIR).filePath(file);
-        kestrune::Snapshot s;
-        QString error = text("ReadFailed") + "\n\n" + source;
-        if (kestrune::read(source, s) == kestrune::FileStatus::Ok) {
-            error = text("InvalidName");
-            if (kestrune::checkName(dir("snapshots"), s.name, {}) == kestrune::NameStatus::Valid) {
-                error = text("DuplicateName");
-                save(s.name.toUpper() + ".json", s.name.toUpper());
-            }
+        QVERIFY(before != "deleted" || QFile::remove(snapshot("Gone.json")));
+        list()->setCurrentIndex(row("Stage.json"));
+        const obs_hotkey_id id = hotkey("obs-kestrune.load.Stage.json");
+        for (const QString& reply : replies)
+            expect(reply == "~" ? QString() : reply,
+                   reply == replies[0] ? Step([] { trigger("obs-kestrune.cycle"); }) : Step());
+        push(qPrintable(command));
+        QTEST(seen, "boxes");
+        QCOMPARE(QDir(dir("snapshots")).entryList(QDir::Files | QDir::Hidden), files);
+        QCOMPARE(hotkeys("obs-kestrune.load.").replaceInStrings("obs-kestrune.load.", ""), files);
+        QCOMPARE(hiddenDock(), ""); // imports are not loaded either
+        QVERIFY(command != "Export" ||
+                (fileBytes(dir("exported.json")) == fileBytes(snapshot("Stage.json")) &&
+                 status() == text("StatusExported").arg("Stage", dir("exported.json"))));
+        const QString captured = command == "Overwrite" && replies[0] != "~" ? "Stage.json"
+                                 : files.size() == 2                         ? files[0]
+                                                                             : QString();
+        for (const QString& file : files) {
+            auto expected = file == captured ? kestrune::capture(*mainWindow, "") : was;
+            expected.name = stored(file).name;
+            QCOMPARE(stored(file), expected);
         }
-        const auto before = folder();
-        const QByteArray original = bytes(source);
-        expect(choose(source));
-        expect(click(""));
-        push("Import");
-        QVERIFY2(seen().value(1).startsWith(error), qPrintable(seen().value(1)));
-        QCOMPARE(bytes(source), original);
-        QCOMPARE(folder(), before);
+        const QString bound = files.size() == 1 ? files[0] : files.value(1);
+        QVERIFY(bound.isEmpty() || hotkey("obs-kestrune.load." + bound) == id);
+        full.reset();
+        fire(OBS_FRONTEND_EVENT_EXIT);
+        QCOMPARE(settings()["snapshotHotkeys"].toObject().keys(), files);
+        QVERIFY(bound.isEmpty() || settings()["snapshotHotkeys"][bound][0]["key"] == "OBS_KEY_F5");
+    }
+
+    // The disk refuses the write after a rename's move; while the error shows,
+    // someone takes the old name and the host quits: nothing is moved over
+    // their file, and after teardown nothing registers or writes.
+    void aCommandEndsQuietlyAfterTeardown() {
+        QTest::qWait(300);
+        const QByteArray content = fileBytes(snapshot("Stage.json"));
+        DiskLimit limit(16);
+        expect("B");
+        expect("", [&] {
+            limit.lift();
+            writeBytes(snapshot("Stage.json"), "not ours");
+            fire(OBS_FRONTEND_EVENT_EXIT);
+        });
+        push("Rename");
+        QCOMPARE(fileBytes(snapshot("B.json")), content);
+        QCOMPARE(QDir(dir("snapshots")).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        QVERIFY(hotkeys().isEmpty());
+        QCOMPARE(settings()["snapshotHotkeys"].toObject().keys(), QStringList{"Stage.json"});
     }
 };
 

@@ -5,12 +5,12 @@
 #include "Snapshot.h"
 
 #include <QDir>
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 Q_DECLARE_METATYPE(kestrune::Snapshot)
-Q_DECLARE_METATYPE(kestrune::FileStatus)
 Q_DECLARE_METATYPE(kestrune::NameStatus)
 
 inline QByteArray fileBytes(const QString& path) {
@@ -19,7 +19,7 @@ inline QByteArray fileBytes(const QString& path) {
 }
 
 inline bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
+    QFile file((QDir().mkpath(QFileInfo(path).path()), path));
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
@@ -33,10 +33,14 @@ inline QMap<QString, QByteArray> folderContents(const QString& dir) {
     return entries;
 }
 
-// A snapshot file of format 1 holding the given stored name.
-inline QByteArray documentNamed(const QString& name) {
-    const QByteArray quoted = QJsonDocument(QJsonArray{name}).toJson(QJsonDocument::Compact);
-    return R"({"format": 1, "plugin": "obs-kestrune", "state": "c3RhdGU=", "geometry": "Z2VvbQ==", )"
-           R"("docks": ["a"], "name": )" +
-           quoted.mid(1, quoted.size() - 2) + '}';
-}
+struct DiskLimit { // writes beyond limit bytes fail while it lives
+    explicit DiskLimit(rlim_t limit) {
+        std::signal(SIGXFSZ, SIG_IGN); // a refused write must fail, not end the test
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit lowered{limit, saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~DiskLimit() { lift(); }
+    void lift() { setrlimit(RLIMIT_FSIZE, &saved); }
+    rlimit saved{};
+};
