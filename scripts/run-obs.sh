@@ -44,14 +44,25 @@ if [ "${1:-}" = --inside ]; then
     load Live
     key ctrl+a BackSpace
     save Review
-    focus "$dialog"
+    stop_obs
+    # A second session: a key bound to Live, Editing marked for the start and
+    # linked to the profile, and a file the list cannot read.
+    seeded=$(jq '.snapshotHotkeys["Live.json"] = [{key: "OBS_KEY_F5", control: true}] |
+        .loadAtStart = "Editing.json" | .profileLinks = {Untitled: "Editing.json"}' "$settings")
+    printf '%s\n' "$seeded" >"$settings"
+    echo '{"plugin": "obs-kestrune", "format": 1,' >"$snapshots/half-copied.json"
+    start_obs
+    open_dialog
     key ctrl+f
     shot manager
+    key Tab Menu
+    shot context-menu
+    key Escape
     eval "$(xdotool getwindowgeometry --shell "$main")"
     stop_obs
     ls "$snapshots" >"$artifacts/snapshots.txt"
     # The OBS window and the dialog over it, without the empty rest of the screen.
-    for name in tools-menu manager editing-layout; do
+    for name in tools-menu manager context-menu editing-layout; do
         convert "$artifacts/demo-$name.png" -crop "$((X + WIDTH))x$((Y + HEIGHT))+0+0" +repage "$artifacts/demo-$name.png"
     done
     exit 0
@@ -80,7 +91,7 @@ trap 'rm -rf "$work"' EXIT
 echo "No DISPLAY: running a scripted demo under Xvfb"
 KESTRUNE_OUT=$work "$repo/scripts/sandbox.sh" "$suite" exec /src/scripts/run-obs.sh --inside demo
 mkdir -p "$demo"
-for name in tools-menu manager editing-layout; do
+for name in tools-menu manager context-menu editing-layout; do
     cp "$work/raw/demo-$name.png" "$demo/$name.png"
 done
 cp "$work/raw/demo-obs-log.txt" "$demo/obs-log.txt"

@@ -35,8 +35,8 @@ public:
     static inline QStringList logLines; // written by libobs's threads too
     static inline QMutex logMutex;
     static inline QQueue<Reply> replies;
-    // Every modal box since the last reset: its text, default button and format.
-    static inline QStringList seen, defaults;
+    // Every modal box since the last reset: its text and format.
+    static inline QStringList seen;
     static inline QList<Qt::TextFormat> formats;
     static inline int unexpected = 0;
     static inline QString profile = "Untitled", collection = "Untitled"; // the host's current ones
@@ -113,7 +113,7 @@ public:
         mainWindow->restoreGeometry(initialGeometry);
         mainWindow->restoreState(initialState, 0);
         replies.clear();
-        seen = defaults = {};
+        seen.clear();
         formats.clear();
         unexpected = 0;
         const QStringList dropped = (QMutexLocker(&logMutex), std::exchange(logLines, {}));
@@ -227,8 +227,6 @@ public:
             auto* input = qobject_cast<QInputDialog*>(w);
             auto* files = qobject_cast<QFileDialog*>(w);
             seen.append(message ? message->text() : input ? input->labelText() : w->windowTitle());
-            defaults.append(message && message->defaultButton() ? message->defaultButton()->text()
-                                                                : "");
             formats.append(message ? message->textFormat() : Qt::AutoText);
             unexpected += replies.isEmpty();
             const Reply reply = replies.isEmpty() ? Reply() : replies.dequeue();
