@@ -137,9 +137,9 @@ public:
     void openFolder();
 
 private:
-    QString listRequested(obs_data_t* response);
-    QString loadRequested(const QString& request, obs_data_t* args, obs_data_t* response);
-    QString saveRequested(obs_data_t* args, obs_data_t* response);
+    QString answerList(obs_data_t* response);
+    QString answerLoad(const QString& request, obs_data_t* args, obs_data_t* response);
+    QString answerSave(obs_data_t* args, obs_data_t* response);
     // The snapshot a request names by "name" or "row"; error says why none.
     QString requestedSnapshot(obs_data_t* args, QString& error);
     // True when no command runs and the host is not shutting down.

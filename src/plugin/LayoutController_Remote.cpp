@@ -146,18 +146,18 @@ QByteArray LayoutController::answerRequest(const QString& request, const QByteAr
     if (!ready || shutDown || loading || !mainWindow)
         error = QStringLiteral("OBS-Kestrune is busy: a command, a question or an error is open.");
     else if (error.isEmpty() && request == "ListSnapshots")
-        error = listRequested(response);
+        error = answerList(response);
     else if (error.isEmpty() && request == "SaveSnapshot")
-        error = saveRequested(args, response);
+        error = answerSave(args, response);
     else if (error.isEmpty())
-        error = loadRequested(request, args, response);
+        error = answerLoad(request, args, response);
     obs_data_set_bool(response, "ok", error.isEmpty());
     if (!error.isEmpty())
         obs_data_set_string(response, "error", error.toUtf8().constData());
     return obs_data_get_json(response);
 }
 
-QString LayoutController::listRequested(obs_data_t* response) {
+QString LayoutController::answerList(obs_data_t* response) {
     int skipped = 0;
     const QList<kestrune::SnapshotEntry> entries =
         kestrune::listSnapshots(snapshotsDir, order, skipped, nullptr);
@@ -178,8 +178,8 @@ QString LayoutController::listRequested(obs_data_t* response) {
     return QString();
 }
 
-QString LayoutController::loadRequested(const QString& request, obs_data_t* args,
-                                        obs_data_t* response) {
+QString LayoutController::answerLoad(const QString& request, obs_data_t* args,
+                                     obs_data_t* response) {
     QString error = typeError(args, "ignoreMissingDocks", OBS_DATA_BOOLEAN, "true or false");
     const bool ignore = obs_data_get_bool(args, "ignoreMissingDocks");
     LoadResult result{LoadResult::Busy, {}, {}};
@@ -238,7 +238,7 @@ QString LayoutController::requestedSnapshot(obs_data_t* args, QString& error) {
     return error.isEmpty() ? prefix + entries.at(int(row) - 1).file : QString();
 }
 
-QString LayoutController::saveRequested(obs_data_t* args, obs_data_t* response) {
+QString LayoutController::answerSave(obs_data_t* args, obs_data_t* response) {
     if (!obs_data_has_user_value(args, "name"))
         return QStringLiteral("Give the snapshot's \"name\".");
     QString error = typeError(args, "name", OBS_DATA_STRING, "a string");
