@@ -90,7 +90,8 @@ private slots:
         const obs_hotkey_id id = hotkey("obs-kestrune.load.Stage.json");
         for (const QString& reply : replies)
             expect(reply == "~" ? QString() : reply,
-                   reply == replies[0] ? Step([] { trigger("obs-kestrune.cycle"); }) : Step());
+                   reply == replies[0] ? Step([] { trigger("obs-kestrune.load.Stage.json"); })
+                                       : Step());
         push(qPrintable(command));
         QTEST(seen, "boxes");
         QCOMPARE(QDir(dir("snapshots")).entryList(QDir::Files | QDir::Hidden), files);
