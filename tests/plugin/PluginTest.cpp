@@ -176,8 +176,6 @@ private slots:
         width.device()->seek(46); // the screen width it was saved on
         width << qint32(QGuiApplication::primaryScreen()->geometry().width() * 2);
         QVERIFY(kestrune::write(snapshot("away.json"), away) == kestrune::FileStatus::Ok);
-        dock->setFloating(false);
-        mainWindow->move(50, 50);
         restart();
         trigger("obs-kestrune.load.away.json");
         QVERIFY(dock->isFloating() && seen.isEmpty());
@@ -186,7 +184,6 @@ private slots:
                 QGuiApplication::primaryScreen()->availableGeometry().contains(w->frameGeometry()));
     }
 
-    // Last: one of its rows destroys the host window for good.
     // Last: its final round destroys the host window for good.
     void teardownRunsOnce() {
         for (const QString first : {"exit", "unload", "window"}) {
