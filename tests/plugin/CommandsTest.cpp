@@ -36,7 +36,7 @@ private slots:
                       hostile = KESTRUNE_HOSTILE_DIR "/",
                       overwrite = text("ConfirmOverwrite").arg("Stage"),
                       del = text("ConfirmDelete").arg("Stage"), go = text("Continue"),
-                      import = text("Import"), stage = "Stage.json";
+                      home = QDir::homePath(), stage = "Stage.json";
         const auto add = [](const char* row, const char* before, const char* command,
                             const QStringList& replies, const QStringList& boxes,
                             const QStringList& files) {
@@ -61,11 +61,11 @@ private slots:
         add("delete", "", "Delete", {""}, {del}, {});
         add("delete cancelled", "", "Delete", {"~"}, {del}, {stage});
         add("import a file that is no snapshot", "", "Import", {hostile + "invalid-not-json.json", ""},
-            {import, text("ReadFailed") + "\n\n" + hostile + "invalid-not-json.json"}, {stage});
+            {home, text("ReadFailed") + "\n\n" + hostile + "invalid-not-json.json"}, {stage});
         add("import a duplicate", "copy:STAGE", "Import", {dir("copy.json"), ""},
-            {import, text("DuplicateName")}, {stage});
-        add("import", "copy:Copy", "Import", {dir("copy.json")}, {import}, {"Copy.json", stage});
-        add("export", "", "Export", {dir("exported")}, {text("Export")}, {stage});
+            {home, text("DuplicateName")}, {stage});
+        add("import", "copy:Copy", "Import", {dir("copy.json")}, {home}, {"Copy.json", stage});
+        add("export", "", "Export", {dir("exported")}, {home}, {stage});
         // clang-format on
     }
     // Overwrite and save new capture the window, other commands keep what

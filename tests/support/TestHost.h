@@ -200,11 +200,9 @@ public:
             QRegularExpression('^' + QRegularExpression::escape(prefix)));
     }
     static void bind(const QString& name, const char* key) {
-        OBSDataArrayAutoRelease array = obs_data_array_create();
-        OBSDataAutoRelease item = obs_data_create();
-        obs_data_set_string(item, "key", key);
-        obs_data_array_push_back(array, item);
-        obs_hotkey_load(hotkey(name), array);
+        OBSDataAutoRelease data = obs_data_create_from_json(
+            QString(R"({"keys": [{"key": "%1"}]})").arg(key).toUtf8().constData());
+        obs_hotkey_load(hotkey(name), OBSDataArrayAutoRelease(obs_data_get_array(data, "keys")));
     }
     // A press or release of a hotkey as OBS delivers it: on this thread.
     static void trigger(const QString& name, bool pressed = true) {
@@ -226,7 +224,9 @@ public:
             auto* message = qobject_cast<QMessageBox*>(w);
             auto* input = qobject_cast<QInputDialog*>(w);
             auto* files = qobject_cast<QFileDialog*>(w);
-            seen.append(message ? message->text() : input ? input->labelText() : w->windowTitle());
+            seen.append(message ? message->text()
+                        : input ? input->labelText()
+                                : files->directory().absolutePath()); // where a chooser starts
             formats.append(message ? message->textFormat() : Qt::AutoText);
             unexpected += replies.isEmpty();
             const Reply reply = replies.isEmpty() ? Reply() : replies.dequeue();
