@@ -15,17 +15,20 @@ private slots:
     void cleanupTestCase() { stop(); }
     void cleanup() { QCOMPARE(unexpected, 0); }
 
-    // Nothing before the host has loaded, one Tools entry however often it
-    // says so; a second copy of the module stays off and names both files.
+    // Nothing before the host has loaded, nor while the folder cannot be made
+    // (said once); one Tools entry however often the host says it has loaded;
+    // a second copy of the module stays off and names both files.
     void startsOnceTheHostHasLoaded() {
         reset(false);
         trigger("obs-kestrune.open");
-        QVERIFY(!QFileInfo::exists(dir()) && !tools());
+        QVERIFY(!QFileInfo::exists(dir()) && !tools() && writeBytes(dir(), "not a folder"));
+        expect("");
+        finish();
+        QVERIFY(!tools() && seen == QStringList{text("DirectoryFailed")} && QFile::remove(dir()));
         finish();
         finish();
         QCOMPARE(mainWindow->findChild<QMenu*>()->actions().size(), 1);
-        QTemporaryDir folder;
-        const QString copy = folder.filePath("obs-kestrune-copy.so");
+        const QString copy = config->filePath("obs-kestrune-copy.so");
         obs_module_t* second = nullptr;
         QVERIFY(QFile::copy(KESTRUNE_MODULE_PATH, copy) &&
                 obs_open_module(&second, qPrintable(copy), KESTRUNE_DATA_DIR) == MODULE_SUCCESS &&
@@ -94,7 +97,6 @@ private slots:
         }
         const QString missing = text("MissingDocks").arg("Title zetaGone, Title alphaGone");
         QCOMPARE(seen, QStringList({missing, missing, text("RestoreFailed")}));
-        QCOMPARE(formats[2], Qt::PlainText);
         QCOMPARE(status(), text("StatusLoaded").arg(c));
 
         tools()->trigger();
@@ -129,6 +131,7 @@ private slots:
         save("a.json", "A", "statsDock", {"ghost"});
         save("b.json", "B", "mixerDock");
         save("c.json", "C", "scenesDock");
+        save("../x.json", "X"); // a snapshot outside the folder, linked to as "Out"
         unload();
         QVERIFY(writeBytes(dir("settings.json"),
                            R"({"loadAtStart": "a.json", "profileLinks": {"Live": "b.json",

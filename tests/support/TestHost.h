@@ -35,9 +35,8 @@ public:
     static inline QStringList logLines; // written by libobs's threads too
     static inline QMutex logMutex;
     static inline QQueue<Reply> replies;
-    // Every modal box since the last reset: its text and format.
+    // Every modal box since the last reset: its text, or where a chooser starts.
     static inline QStringList seen;
-    static inline QList<Qt::TextFormat> formats;
     static inline int unexpected = 0;
     static inline QString profile = "Untitled", collection = "Untitled"; // the host's current ones
     static inline QByteArray initialState, initialGeometry;
@@ -114,7 +113,6 @@ public:
         mainWindow->restoreState(initialState, 0);
         replies.clear();
         seen.clear();
-        formats.clear();
         unexpected = 0;
         const QStringList dropped = (QMutexLocker(&logMutex), std::exchange(logLines, {}));
         restart(finishToo);
@@ -196,8 +194,7 @@ public:
     }
     static obs_hotkey_id hotkey(const QString& name) { return hotkeyTable().value(name).first; }
     static QStringList hotkeys(const QString& prefix = "obs-kestrune.") {
-        return hotkeyTable().keys().filter(
-            QRegularExpression('^' + QRegularExpression::escape(prefix)));
+        return hotkeyTable().keys().filter(prefix);
     }
     static void bind(const QString& name, const char* key) {
         OBSDataAutoRelease data = obs_data_create_from_json(
@@ -227,7 +224,8 @@ public:
             seen.append(message ? message->text()
                         : input ? input->labelText()
                                 : files->directory().absolutePath()); // where a chooser starts
-            formats.append(message ? message->textFormat() : Qt::AutoText);
+            if (message && message->textFormat() != Qt::PlainText)
+                seen.last() += " (as markup)"; // names and paths never are
             unexpected += replies.isEmpty();
             const Reply reply = replies.isEmpty() ? Reply() : replies.dequeue();
             QTimer::singleShot(0, w, [w = QPointer<QDialog>(w), reply, input, files] {

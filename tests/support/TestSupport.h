@@ -11,7 +11,6 @@
 #include <sys/resource.h>
 
 Q_DECLARE_METATYPE(kestrune::Snapshot)
-Q_DECLARE_METATYPE(kestrune::NameStatus)
 
 inline QByteArray fileBytes(const QString& path) {
     QFile file(path);

@@ -160,6 +160,7 @@ private slots:
         QVERIFY(time.first - elided.second > 12 && time.first - elided.second < 22);
         QVERIFY(time.second <= right && time.second > right - 4);
         QVERIFY(ink(4, green).first >= 0 && ink(4, red).first < 0); // selected
+        QVERIFY(qAbs(ink(5, green).first - name) <= 2); // the mark, in the highlight colour
         QCOMPARE(list()->item(5)->toolTip(), "tip\nLoadedLast");
         dialog->markLast("/s/3.json");
         QCOMPARE(list()->item(5)->toolTip() + list()->item(3)->toolTip(),
