@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 repetitions="${1:-10}"
 build="${BUILD_DIR:-build/bench}"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTRUNE_BUILD_BENCHMARKS=ON >/dev/null
 cmake --build "$build" -j"$(nproc)" --target kestrune-bench-core kestrune-bench-plugin >/dev/null
 
 core=$(mktemp)
