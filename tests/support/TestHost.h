@@ -172,12 +172,11 @@ public:
             kestrune::write(snapshot(file), shot) != kestrune::FileStatus::Ok)
             qFatal("could not write %s", qPrintable(file));
     }
-    static QString hiddenDock() { // "" for none, "several" for more than one
+    static QString hiddenDock() { // the names of all hidden docks, joined
         QStringList hidden;
         for (QDockWidget* dock : mainWindow->findChildren<QDockWidget*>())
-            if (dock->isHidden())
-                hidden.append(dock->objectName());
-        return hidden.size() > 1 ? "several" : hidden.value(0);
+            hidden.append(dock->isHidden() ? dock->objectName() : QString());
+        return hidden.join("");
     }
 
     // name -> (id, description) of every registered hotkey
