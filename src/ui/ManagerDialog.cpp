@@ -229,6 +229,7 @@ void ManagerDialog::setRows(const QList<SnapshotRow>& rows, const QString& selec
         for (int index = 0; index < rows.size(); ++index) {
             const SnapshotRow& row = rows.at(index);
             QListWidgetItem* item = list->item(index);
+            shown.insert(row.path, {row, item});
             showRow(item, row);
             if (row.path == view.topPath)
                 top = item;
@@ -260,7 +261,6 @@ void ManagerDialog::setRows(const QList<SnapshotRow>& rows, const QString& selec
 }
 
 void ManagerDialog::showRow(QListWidgetItem* item, const SnapshotRow& row) {
-    shown.insert(row.path, row);
     item->setData(PathRole, row.path);
     item->setData(TimeRole, row.time);
     item->setData(LastRole, row.last);
@@ -270,35 +270,25 @@ void ManagerDialog::showRow(QListWidgetItem* item, const SnapshotRow& row) {
     item->setToolTip(shownAsPlainText(row.toolTip + lastLine));
 }
 
-QListWidgetItem* ManagerDialog::itemOf(const QString& path) const {
-    for (int row = 0; row < list->count(); ++row) {
-        if (list->item(row)->data(PathRole).toString() == path)
-            return list->item(row);
-    }
-    return nullptr;
-}
-
 void ManagerDialog::selectPath(const QString& path) {
-    if (QListWidgetItem* item = itemOf(path))
-        list->setCurrentItem(item);
+    if (const auto it = shown.constFind(path); it != shown.cend())
+        list->setCurrentItem(it->item);
 }
 
 void ManagerDialog::markLast(const QString& path) {
-    for (int index = 0; index < list->count(); ++index) {
-        QListWidgetItem* item = list->item(index);
-        SnapshotRow row = shown.value(item->data(PathRole).toString());
-        if (row.last != (row.path == path)) {
-            row.last = row.path == path;
-            showRow(item, row);
+    // A load runs this: only the rows whose mark changes are shown again.
+    for (auto it = shown.begin(); it != shown.end(); ++it) {
+        if (it->row.last != (it.key() == path)) {
+            it->row.last = !it->row.last;
+            showRow(it->item, it->row);
         }
     }
 }
 
 void ManagerDialog::setHotkey(const QString& path, const QString& hotkey) {
-    if (QListWidgetItem* item = itemOf(path)) {
-        SnapshotRow row = shown.value(path);
-        row.hotkey = hotkey;
-        showRow(item, row);
+    if (const auto it = shown.find(path); it != shown.end()) {
+        it->row.hotkey = hotkey;
+        showRow(it->item, it->row);
     }
 }
 
@@ -308,7 +298,7 @@ void ManagerDialog::setLinkTargets(const QString& profile, const QString& collec
 }
 
 void ManagerDialog::showLinks() {
-    const SnapshotRow row = shown.value(selectedPath());
+    const SnapshotRow row = shown.value(selectedPath()).row;
     const bool checked[] = {row.atStart, row.withProfile, row.withCollection};
     for (int kind = 0; kind < 3; ++kind) {
         linkActions[kind]->setEnabled(!row.path.isEmpty());

@@ -93,7 +93,6 @@ private:
     void createFooter(QVBoxLayout* box);
     void createActions();
     void showRow(QListWidgetItem* item, const SnapshotRow& row);
-    QListWidgetItem* itemOf(const QString& path) const;
     QString query() const;
     QListWidgetItem* searchMatch(const QString& query) const;
     void updateNotFound();
@@ -103,7 +102,11 @@ private:
     QPointer<QLabel> notFoundLabel;
     QPointer<QListWidget> list;
     QPointer<QLabel> unreadableLabel;
-    QPointer<QAction> linkActions[3];  // by LinkKind
-    QHash<QString, SnapshotRow> shown; // the rows by path
+    QPointer<QAction> linkActions[3]; // by LinkKind
+    struct Shown {
+        SnapshotRow row;
+        QListWidgetItem* item = nullptr; // valid until the rows are set again
+    };
+    QHash<QString, Shown> shown; // the rows by path
     QList<QPointer<QPushButton>> selectionButtons;
 };
