@@ -88,7 +88,10 @@ public:
     LoadResult cycle(int step, LoadTrigger trigger, bool ignoreMissingDocks = false);
 
     // Save new, overwrite, rename, delete (LayoutController_Commands.cpp)
-    QString saveSnapshot(const kestrune::Snapshot& snapshot, const QString& oldPath,
+    // Writes snapshot as a new file, or in place of oldPath; then the list,
+    // settings and remote listeners follow, and a captured layout becomes the
+    // one loaded last. The path written, empty when nothing was.
+    QString saveSnapshot(const kestrune::Snapshot& snapshot, const QString& oldPath, bool captured,
                          LoadTrigger trigger = LoadTrigger::Dialog);
     bool canAddSnapshot(LoadTrigger trigger = LoadTrigger::Dialog);
     QString nameFor(const QString& initial, const QString& current);

@@ -99,7 +99,7 @@ QString LayoutController::nameFor(const QString& initial, const QString& current
 }
 
 QString LayoutController::saveSnapshot(const kestrune::Snapshot& snapshot, const QString& oldPath,
-                                       LoadTrigger trigger) {
+                                       bool captured, LoadTrigger trigger) {
     if (!ensureDirectory())
         return QString();
     const bool adding = oldPath.isEmpty() || !QFileInfo::exists(oldPath);
@@ -125,7 +125,11 @@ QString LayoutController::saveSnapshot(const kestrune::Snapshot& snapshot, const
             removeSnapshotSettings(path); // nothing left by an earlier file of this name
         else if (moved)
             moveSnapshotSettings(oldPath, path);
+        if (captured)
+            lastPath = path; // before the refresh, which marks its row
         refresh(path);
+        saveSettings();
+        snapshotsChanged();
         return path;
     }
 
@@ -148,14 +152,8 @@ void LayoutController::saveNew() {
     if (!canAddSnapshot())
         return;
     const QString name = nameFor(QString(), QString());
-    if (name.isEmpty() || !mainWindow)
-        return;
-    const QString path = saveSnapshot(kestrune::capture(*mainWindow, name), QString());
-    if (path.isEmpty())
-        return;
-    lastPath = path;
-    saveSettings();
-    snapshotsChanged();
+    if (!name.isEmpty() && mainWindow)
+        saveSnapshot(kestrune::capture(*mainWindow, name), QString(), true);
 }
 
 void LayoutController::overwrite() {
@@ -166,14 +164,8 @@ void LayoutController::overwrite() {
     kestrune::Snapshot stored;
     if (!readSelected(path, stored))
         return;
-    if (!confirm(localeText("ConfirmOverwrite").arg(stored.name), false) || !mainWindow)
-        return;
-    const QString written = saveSnapshot(kestrune::capture(*mainWindow, stored.name), path);
-    if (written.isEmpty())
-        return;
-    lastPath = written;
-    saveSettings();
-    snapshotsChanged();
+    if (confirm(localeText("ConfirmOverwrite").arg(stored.name), false) && mainWindow)
+        saveSnapshot(kestrune::capture(*mainWindow, stored.name), path, true);
 }
 
 void LayoutController::rename() {
@@ -188,10 +180,7 @@ void LayoutController::rename() {
     if (name.isEmpty())
         return;
     snapshot.name = name;
-    if (saveSnapshot(snapshot, path).isEmpty())
-        return;
-    saveSettings();
-    snapshotsChanged();
+    saveSnapshot(snapshot, path, false);
 }
 
 void LayoutController::remove() {

@@ -266,16 +266,12 @@ QString LayoutController::answerSave(obs_data_t* args, obs_data_t* response) {
     if (!existing.isEmpty() && kestrune::read(existing, stored) != kestrune::FileStatus::Ok)
         return QStringLiteral("The snapshot file could not be read.");
     // An overwrite keeps the stored name, as the dialog's does.
+    const QString saved = existing.isEmpty() ? name : stored.name;
     const QString path =
-        saveSnapshot(kestrune::capture(*mainWindow, existing.isEmpty() ? name : stored.name),
-                     existing, LoadTrigger::Remote);
+        saveSnapshot(kestrune::capture(*mainWindow, saved), existing, true, LoadTrigger::Remote);
     if (path.isEmpty())
         return QStringLiteral("The snapshot could not be saved.");
-    lastPath = path;
-    saveSettings();
-    snapshotsChanged();
-    obs_data_set_string(response, "name",
-                        (existing.isEmpty() ? name : stored.name).toUtf8().constData());
+    obs_data_set_string(response, "name", saved.toUtf8().constData());
     obs_data_set_string(response, "file", fileNameOf(path).toUtf8().constData());
     return QString();
 }

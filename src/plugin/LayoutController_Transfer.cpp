@@ -57,10 +57,7 @@ void LayoutController::importSnapshot() {
         return;
     }
     // The layout is only stored, not applied, so lastPath stays.
-    if (saveSnapshot(snapshot, QString()).isEmpty())
-        return;
-    saveSettings();
-    snapshotsChanged();
+    saveSnapshot(snapshot, QString(), false);
 }
 
 void LayoutController::exportSnapshot() {

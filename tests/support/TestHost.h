@@ -108,7 +108,6 @@ public:
     static void reset(bool finishToo = true) { // fresh folder and window, module loaded
         unload();
         QDir(dir()).removeRecursively();
-        mainWindow->setWindowState(Qt::WindowNoState);
         mainWindow->restoreGeometry(initialGeometry);
         mainWindow->restoreState(initialState, 0);
         replies.clear();
@@ -129,7 +128,8 @@ public:
 
     static QString status() { return mainWindow->statusBar()->currentMessage(); }
     static QAction* tools() { return mainWindow->findChild<QMenu*>()->actions().value(0); }
-    // The manager dialog's list, a file's row in it, a button by its text's key.
+    // The manager dialog's list, a file's row in it (marked or not as loaded last),
+    // a button by its text's key.
     static QListWidget* list() { return mainWindow->findChild<QListWidget*>(); }
     static QModelIndex row(const QString& file) {
         return list()
@@ -137,6 +137,7 @@ public:
             ->match(list()->model()->index(0, 0), Qt::UserRole, snapshot(file))
             .value(0);
     }
+    static bool last(const QString& file) { return row(file).data(Qt::UserRole + 2).toBool(); }
     static void push(const char* key) {
         for (QPushButton* b : mainWindow->findChildren<QPushButton*>())
             if (b->text() == text(key) && b->isEnabled())
