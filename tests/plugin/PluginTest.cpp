@@ -7,9 +7,6 @@
 class PluginTest : public TestHost {
     Q_OBJECT
 
-    QDialog* dialog() { return mainWindow->findChild<QDialog*>(); }
-    bool last(const char* file) { return row(file).data(Qt::UserRole + 2).toBool(); }
-
 private slots:
     void initTestCase() { start(); }
     void cleanupTestCase() { stop(); }
@@ -56,8 +53,7 @@ private slots:
             QCOMPARE(settings()["last"].toString(), last);
         }
         const QByteArray before = fileBytes(dir("settings.json"));
-        DiskLimit limit(16);
-        fire(OBS_FRONTEND_EVENT_EXIT);
+        DiskLimit(16), fire(OBS_FRONTEND_EVENT_EXIT); // quits on a full disk
         QCOMPARE(fileBytes(dir("settings.json")), before);
         QCOMPARE(log("Could not save settings: ").size(), 1);
     }
@@ -104,23 +100,21 @@ private slots:
         mainWindow->statusBar()->clearMessage();
         expect(text("Continue"));
         list()->setCurrentIndex(row("a.json"));
-        QVERIFY(QTest::qWaitForWindowActive(dialog()));
-        list()->setFocus();
-        QTest::keyClick(list(), Qt::Key_Return);
+        push("Load");
         QVERIFY(last("a.json") && !last(":c.json") && status().isEmpty());
         bind("obs-kestrune.load.:c.json", "OBS_KEY_F7");
         QTRY_COMPARE(row(":c.json").data(Qt::UserRole + 3).toString(), "F7");
         QVERIFY(writeBytes(snapshot("d.json"), "{}"));
         restart();
         tools()->trigger();
-        QLabel* unreadable = dialog()->findChildren<QLabel*>()[2]; // under the list
+        QLabel* unreadable = list()->window()->findChildren<QLabel*>()[2]; // under the list
         QVERIFY(last("a.json") && unreadable->isVisible() &&
                 unreadable->text() == text("Unreadable").arg(1) &&
                 unreadable->toolTip() == "d.json");
         QVERIFY(QFile::remove(snapshot("d.json")));
         tools()->trigger(); // a reopen: the line goes, the search field has the focus
         QVERIFY(!unreadable->isVisible() &&
-                dialog()->focusWidget() == dialog()->findChild<QLineEdit*>());
+                list()->window()->focusWidget() == list()->window()->findChild<QLineEdit*>());
     }
 
     // The start mark wins at start, without a question for missing docks;
@@ -177,9 +171,9 @@ private slots:
         dock->move(5000, 5000);
         mainWindow->move(-3000, 100);
         kestrune::Snapshot away = kestrune::capture(*mainWindow, "Away");
-        QDataStream width(&away.geometry, QIODevice::ReadWrite);
-        width.device()->seek(46); // the screen width it was saved on
-        width << qint32(QGuiApplication::primaryScreen()->geometry().width() * 2);
+        // The width of the screen it was saved on, 46 bytes in.
+        qToBigEndian(QGuiApplication::primaryScreen()->geometry().width() * 2,
+                     away.geometry.data() + 46);
         QVERIFY(kestrune::write(snapshot("away.json"), away) == kestrune::FileStatus::Ok);
         restart();
         mainWindow->setStatusBar(nullptr); // a host without one gets none
