@@ -38,8 +38,6 @@ void LayoutController::readAutoLoads() {
     startFile = isSnapshotFile(start) ? start : QString();
     profileLinks = readLinks(settings, "profileLinks");
     collectionLinks = readLinks(settings, "collectionLinks");
-    autoTimer.setSingleShot(true);
-    connect(&autoTimer, &QTimer::timeout, this, &LayoutController::runAutoLoads);
 }
 
 void LayoutController::writeAutoLoads(QJsonObject& root) {

@@ -50,6 +50,8 @@ LayoutController::LayoutController(QMainWindow* window, const QString& modulePat
         if (ready)
             saveSettings();
     });
+    autoTimer.setSingleShot(true);
+    connect(&autoTimer, &QTimer::timeout, this, &LayoutController::runAutoLoads);
 
     obs_frontend_add_event_callback(frontendCallback, this);
 }
