@@ -152,11 +152,12 @@ private slots:
             QCOMPARE(hiddenDock(), hidden);
         }
         tools()->trigger();
-        // A switch while the name prompt is open loads once the rename is done.
+        // A switch while the name prompt is open loads once the rename is done,
+        // and the load selects its row.
         expect("B2", [] { fire(OBS_FRONTEND_EVENT_SCENE_COLLECTION_CHANGED); });
         list()->setCurrentRow(1);
         push("Rename");
-        QTRY_COMPARE(hiddenDock(), "scenesDock");
+        QTRY_VERIFY(hiddenDock() == "scenesDock" && list()->currentIndex() == row("c.json"));
         QVERIFY(QFile::remove(snapshot("c.json")));
         fire(OBS_FRONTEND_EVENT_EXIT);
         QCOMPARE(settings()["profileLinks"].toObject(), QJsonObject({{"Live", "B2.json"}}));
